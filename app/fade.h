@@ -1,0 +1,12 @@
+// Fade and scene transition: a full-screen black rectangle whose alpha runs
+// 0..255, and the key-driven scene-change request built on it.
+#pragma once
+
+void InitFade(void);
+void UninitFade(void);
+void UpdateFade(void);
+void DrawFade(void);
+void StartFade(bool fadeOut, int step);
+bool IsFading(void);
+void RequestSceneChange(int nextScene, int key, int step);
+int GetFadeAlpha(void);

@@ -1,0 +1,21 @@
+// Application entry and main loop: the window, the module start-up and
+// shutdown order, the paced frame, and the frame-rate measurement.
+#pragma once
+
+#include <windows.h>
+
+#define SCREEN_WIDTH (1680)
+#define SCREEN_HEIGHT (900)
+
+LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+bool Init(HINSTANCE hInstance, HWND hWnd);
+void Uninit(void);
+void Update(void);
+void Draw(void);
+
+// The catch score of the fishing fight, read at the moment of the call.
+int GetScore(void);
+
+// Frame-rate state, for the debug line and for tests.
+float GetFps(void);
+int GetFrameCount(void);

@@ -1,0 +1,26 @@
+// Sound: the four pieces of music, read whole at start-up, one voice each.
+#pragma once
+
+#include <windows.h>
+#include <xaudio2.h>
+
+enum {
+    BGM_TITLE = 0,
+    BGM_GAME1,
+    BGM_GAME2,
+    BGM_RESULT,
+    BGM_COUNT
+};
+
+bool InitSound(HWND hWnd);
+void UninitSound(void);
+void PlaySound(int index);
+void StopSound(int index);
+void StopSoundAll(void);
+
+// The RIFF chunk reader behind InitSound.
+HRESULT SearchChunk(HANDLE file, DWORD code, DWORD* chunkSize, DWORD* chunkDataPosition);
+HRESULT ReadChunk(HANDLE file, void* buffer, DWORD bufferSize, DWORD bufferOffset);
+
+// The voice of a sound (null where loading did not get that far).
+IXAudio2SourceVoice* GetSoundVoice(int index);

@@ -1,0 +1,7 @@
+// HP gauge: the hooked fish's HP bar at the top-left of the screen.
+#pragma once
+
+void SetHpGaugeMax(float max);
+void DrawHpGauge(float hp);
+int GetHpGaugeMax(void);
+int GetHpGaugeLength(float hp);

@@ -1,0 +1,47 @@
+// Player: the boat (stage one steering, bobbing, the encounter test) and the
+// angler's side of the fishing fight (stage two).
+#pragma once
+
+#include <d3dx9.h>
+
+struct BoundingSphere {
+    D3DXVECTOR3 center;
+    float radius;
+};
+bool HitSphere(const BoundingSphere* a, const BoundingSphere* b);
+
+void InitPlayer(void);
+void UpdatePlayerGame1(void);
+void DrawPlayerGame1(void);
+void UpdatePlayerGame2(void);
+void DrawPlayerGame2(void);
+
+D3DXVECTOR3 GetPlayerPosition(void);
+D3DXVECTOR3 GetPlayerHeading(void);
+float GetPlayerRotY(void);
+BoundingSphere* GetPlayerSphere(void);
+int GetFishKind(void);
+D3DXVECTOR3 GetPlayerMove(void);
+D3DXMATRIX GetPlayerWorldMatrix(void);
+
+// The fight, for the fish module.
+int GetReelPower(void);
+bool GetHookFlag(void);
+bool GetFloatLanded(void);
+D3DXMATRIX GetFloatMatrix(void);
+
+// The rest of the fight state, for the HUD and tests.
+float GetCastPower(void);
+bool GetIsCast(void);
+float GetCastFlight(void);
+float GetReelAngle(void);
+float GetFloatBob(void);
+int GetNibbleCount(void);
+int GetHookTimer(void);
+int GetRodSwing(void);
+int GetTension(void);
+float GetReelPowerValue(void);
+float GetFloatDrift(void);
+bool GetFishTurned(void);
+int GetPullCount(void);
+float GetFloatWobble(void);

@@ -1,0 +1,169 @@
+// xaudio2.h: the XAudio2 2.7 subset the game calls, declared for non-Windows
+// builds with the names and values of the June 2010 SDK header. Implemented
+// on FAudio in platform/xaudio2/.
+#pragma once
+
+#include <windows.h>
+
+// ---- wave formats (mmreg.h) ----
+#pragma pack(push, 1)
+typedef struct tWAVEFORMATEX {
+    WORD wFormatTag;
+    WORD nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    WORD nBlockAlign;
+    WORD wBitsPerSample;
+    WORD cbSize;
+} WAVEFORMATEX, *PWAVEFORMATEX, *LPWAVEFORMATEX;
+typedef struct {
+    WAVEFORMATEX Format;
+    union {
+        WORD wValidBitsPerSample;
+        WORD wSamplesPerBlock;
+        WORD wReserved;
+    } Samples;
+    DWORD dwChannelMask;
+    GUID SubFormat;
+} WAVEFORMATEXTENSIBLE, *PWAVEFORMATEXTENSIBLE;
+#pragma pack(pop)
+
+#define WAVE_FORMAT_PCM 1
+#define WAVE_FORMAT_IEEE_FLOAT 3
+#define WAVE_FORMAT_EXTENSIBLE 0xFFFE
+
+// ---- constants ----
+typedef UINT32 XAUDIO2_PROCESSOR;
+#define XAUDIO2_ANY_PROCESSOR 0xffffffff
+#define XAUDIO2_DEFAULT_PROCESSOR XAUDIO2_ANY_PROCESSOR
+#define XAUDIO2_DEBUG_ENGINE 0x0001
+#define XAUDIO2_COMMIT_NOW 0
+#define XAUDIO2_COMMIT_ALL 0
+#define XAUDIO2_END_OF_STREAM 0x0040
+#define XAUDIO2_PLAY_TAILS 0x0020
+#define XAUDIO2_DEFAULT_CHANNELS 0
+#define XAUDIO2_DEFAULT_SAMPLERATE 0
+#define XAUDIO2_DEFAULT_FREQ_RATIO 2.0f
+#define XAUDIO2_MAX_QUEUED_BUFFERS 64
+#define XAUDIO2_NO_LOOP_REGION 0
+#define XAUDIO2_LOOP_INFINITE 255
+#define XAUDIO2_MAX_LOOP_COUNT 254
+
+#define FACILITY_XAUDIO2 0x896
+#define XAUDIO2_E_INVALID_CALL ((HRESULT)0x88960001)
+#define XAUDIO2_E_XMA_DECODER_ERROR ((HRESULT)0x88960002)
+#define XAUDIO2_E_XAPO_CREATION_FAILED ((HRESULT)0x88960003)
+#define XAUDIO2_E_DEVICE_INVALIDATED ((HRESULT)0x88960004)
+
+// XAudio2 2.7 class and interface ids
+DEFINE_GUID(CLSID_XAudio2, 0x5a508685, 0xa254, 0x4fba, 0x9b, 0x82, 0x9a, 0x24, 0xb0, 0x03, 0x06, 0xaf);
+DEFINE_GUID(CLSID_XAudio2_Debug, 0xdb05ea35, 0x0329, 0x4d4b, 0xa5, 0x3a, 0x6d, 0xea, 0xd0, 0x3d, 0x38, 0x52);
+DEFINE_GUID(IID_IXAudio2, 0x8bcf1f58, 0x9fe7, 0x4583, 0x8a, 0xc6, 0xe2, 0xad, 0xc4, 0x65, 0xc8, 0xbb);
+
+// ---- records ----
+typedef struct XAUDIO2_BUFFER {
+    UINT32 Flags;
+    UINT32 AudioBytes;
+    const BYTE* pAudioData;
+    UINT32 PlayBegin;
+    UINT32 PlayLength;
+    UINT32 LoopBegin;
+    UINT32 LoopLength;
+    UINT32 LoopCount;
+    void* pContext;
+} XAUDIO2_BUFFER;
+
+typedef struct XAUDIO2_BUFFER_WMA {
+    const UINT32* pDecodedPacketCumulativeBytes;
+    UINT32 PacketCount;
+} XAUDIO2_BUFFER_WMA;
+
+typedef struct XAUDIO2_VOICE_STATE {
+    void* pCurrentBufferContext;
+    UINT32 BuffersQueued;
+    UINT64 SamplesPlayed;
+} XAUDIO2_VOICE_STATE;
+
+struct IXAudio2Voice;
+typedef struct XAUDIO2_SEND_DESCRIPTOR {
+    UINT32 Flags;
+    IXAudio2Voice* pOutputVoice;
+} XAUDIO2_SEND_DESCRIPTOR;
+typedef struct XAUDIO2_VOICE_SENDS {
+    UINT32 SendCount;
+    XAUDIO2_SEND_DESCRIPTOR* pSends;
+} XAUDIO2_VOICE_SENDS;
+typedef struct XAUDIO2_EFFECT_DESCRIPTOR {
+    IUnknown* pEffect;
+    BOOL InitialState;
+    UINT32 OutputChannels;
+} XAUDIO2_EFFECT_DESCRIPTOR;
+typedef struct XAUDIO2_EFFECT_CHAIN {
+    UINT32 EffectCount;
+    XAUDIO2_EFFECT_DESCRIPTOR* pEffectDescriptors;
+} XAUDIO2_EFFECT_CHAIN;
+
+// The game registers no callbacks; the type exists for the signatures.
+struct IXAudio2VoiceCallback;
+
+// ---- interfaces ----
+struct IXAudio2Voice {
+    virtual HRESULT STDMETHODCALLTYPE SetVolume(float Volume, UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual void STDMETHODCALLTYPE GetVolume(float* pVolume) = 0;
+    virtual void STDMETHODCALLTYPE DestroyVoice() = 0;
+
+protected:
+    ~IXAudio2Voice() {}
+};
+
+struct IXAudio2SourceVoice : public IXAudio2Voice {
+    virtual HRESULT STDMETHODCALLTYPE Start(UINT32 Flags = 0, UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Stop(UINT32 Flags = 0, UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SubmitSourceBuffer(const XAUDIO2_BUFFER* pBuffer,
+                                                         const XAUDIO2_BUFFER_WMA* pBufferWMA = NULL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE FlushSourceBuffers() = 0;
+    virtual void STDMETHODCALLTYPE GetState(XAUDIO2_VOICE_STATE* pVoiceState) = 0;
+
+protected:
+    ~IXAudio2SourceVoice() {}
+};
+
+struct IXAudio2MasteringVoice : public IXAudio2Voice {
+protected:
+    ~IXAudio2MasteringVoice() {}
+};
+
+struct IXAudio2 : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Initialize(UINT32 Flags = 0,
+                                                 XAUDIO2_PROCESSOR XAudio2Processor = XAUDIO2_DEFAULT_PROCESSOR) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateSourceVoice(IXAudio2SourceVoice** ppSourceVoice,
+                                                        const WAVEFORMATEX* pSourceFormat, UINT32 Flags = 0,
+                                                        float MaxFrequencyRatio = XAUDIO2_DEFAULT_FREQ_RATIO,
+                                                        IXAudio2VoiceCallback* pCallback = NULL,
+                                                        const XAUDIO2_VOICE_SENDS* pSendList = NULL,
+                                                        const XAUDIO2_EFFECT_CHAIN* pEffectChain = NULL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateMasteringVoice(IXAudio2MasteringVoice** ppMasteringVoice,
+                                                           UINT32 InputChannels = XAUDIO2_DEFAULT_CHANNELS,
+                                                           UINT32 InputSampleRate = XAUDIO2_DEFAULT_SAMPLERATE,
+                                                           UINT32 Flags = 0, UINT32 DeviceIndex = 0,
+                                                           const XAUDIO2_EFFECT_CHAIN* pEffectChain = NULL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE StartEngine() = 0;
+    virtual void STDMETHODCALLTYPE StopEngine() = 0;
+};
+
+// As the 2.7 header defines it: the engine comes from COM, then is initialised.
+inline HRESULT XAudio2Create(IXAudio2** ppXAudio2, UINT32 Flags = 0,
+                             XAUDIO2_PROCESSOR XAudio2Processor = XAUDIO2_DEFAULT_PROCESSOR) {
+    IXAudio2* pXAudio2 = NULL;
+    HRESULT hr = CoCreateInstance((Flags & XAUDIO2_DEBUG_ENGINE) ? CLSID_XAudio2_Debug : CLSID_XAudio2, NULL,
+                                  CLSCTX_INPROC_SERVER, IID_IXAudio2, (void**)&pXAudio2);
+    if (SUCCEEDED(hr)) {
+        hr = pXAudio2->Initialize(Flags, XAudio2Processor);
+        if (SUCCEEDED(hr)) {
+            *ppXAudio2 = pXAudio2;
+        } else {
+            pXAudio2->Release();
+        }
+    }
+    return hr;
+}

@@ -1,0 +1,4 @@
+// Light: one white directional light straight down, and the ambient colour.
+#pragma once
+
+void InitLight(void);

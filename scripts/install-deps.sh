@@ -1,0 +1,23 @@
+#!/bin/sh
+# Installs the Debian 12 packages the game needs to build and run; with --test
+# also those the tests need (GoogleTest, a virtual X display, screenshot tools).
+# Works as root or through sudo.
+set -e
+if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
+
+PACKAGES="build-essential cmake pkg-config \
+  libsdl2-dev libsdl2-ttf-dev libepoxy-dev libfontconfig-dev libfaudio-dev libstb-dev zlib1g-dev \
+  libgl1-mesa-dri libglx-mesa0 libegl-mesa0 \
+  fonts-ipafont-gothic fonts-dejavu-core"
+if [ "$1" = "--test" ]; then
+  PACKAGES="$PACKAGES libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox"
+fi
+
+missing=
+for p in $PACKAGES; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  $SUDO apt-get update
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+fi

@@ -1,7 +1,66 @@
-// Placeholder so the tree links while this module is written; replaced by the real module.
+// Game stage one: the open water on which the boat roams among the thirteen
+// fish, with the radar in the top-right corner. Meeting a fish leads to stage
+// two (the boat's encounter test, during Draw).
+//
+// State: the stage's water surface, created in InitGame1 and deleted in
+// UninitGame1.
 #include "game/game1.h"
-void InitGame1(void) {  }
-void UninitGame1(void) {  }
-void UpdateGame1(void) {  }
-void DrawGame1(void) {  }
-WaterSurface* GetWaterGame1(void) { return nullptr; }
+
+#include "game/fish.h"
+#include "game/player.h"
+#include "game/radar.h"
+#include "world3d/camera.h"
+#include "world3d/light.h"
+#include "world3d/mesh.h"
+#include "world3d/model.h"
+#include "world3d/water.h"
+
+namespace {
+
+WaterSurface* g_waterGame1;
+
+}  // namespace
+
+void InitGame1(void) {
+    InitFishGame1();
+    InitCamera();
+    InitLight();
+    InitMeshDome(10.0f, 350.0f, 20, 20);
+    InitMeshCylinder(10.0f, 200.0f, 5, 2);
+    InitMeshField(50.0f, 5, 5);
+    delete g_waterGame1;
+    g_waterGame1 = new WaterSurface(100, 100);
+    g_waterGame1->AddRipple(-10, 0, 0.006f, 1);
+    InitPlayer();
+    InitRadar();
+    for (int i = 0; i < MODEL_COUNT; i++) LoadModel(i);
+}
+
+void UninitGame1(void) {
+    UninitMesh();
+    for (int i = 0; i < MODEL_COUNT; i++) ReleaseModel(i);
+    UninitRadar();
+    delete g_waterGame1;
+    g_waterGame1 = nullptr;
+}
+
+void UpdateGame1(void) {
+    UpdateFishGame1();
+    UpdateCamera();
+    UpdatePlayerGame1();
+    if (g_waterGame1) g_waterGame1->Update();
+    UpdateRadar();
+}
+
+void DrawGame1(void) {
+    DrawMesh(MESH_FIELD);
+    DrawMesh(MESH_CYLINDER);
+    DrawMesh(MESH_DOME);
+    DrawCamera();
+    DrawPlayerGame1();
+    DrawFishGame1();
+    if (g_waterGame1) g_waterGame1->Draw();
+    DrawRadar();
+}
+
+WaterSurface* GetWaterGame1(void) { return g_waterGame1; }

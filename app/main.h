@@ -19,3 +19,12 @@ int GetScore(void);
 // Frame-rate state, for the debug line and for tests.
 float GetFps(void);
 int GetFrameCount(void);
+
+// Pieces of start-up and of the loop, also used by tests.
+bool RegisterGameWindowClass(HINSTANCE hInstance);
+HWND CreateGameWindow(HINSTANCE hInstance);
+int GetCenteredWindowPosition(int screenSize, int windowSize);
+int RunMessageLoop(void);
+bool StartFrameIfDue(double now);
+void ResetFrameRate(double now);
+void UpdateFrameRate(double now);

@@ -1,18 +1,413 @@
-// Placeholder so the tree links while this module is written; replaced by the real module.
+// Water surface: a flat grid of 3-unit squares in the x-z plane whose
+// vertices rise and fall under up to ten ring waves (ripples). The CPU
+// rewrites the heights every frame; the grid is drawn as one triangle strip.
+//
+// State, per object: the grid size, the slot written by the last AddRipple,
+// and per ripple slot a strength and a keep flag. Each vertex carries, next to
+// its position and colour, per slot the distance the wave front still has to
+// travel to it, its amplitude there and the height step it adds every frame.
+// Per class (WaterSurface for stage one, WaterSurface2 for stage two): one
+// vertex buffer of 30000 vertices of 144 bytes, one index buffer of 30000
+// 16-bit indices and the 32-bit staging copy of those indices.
+//
+// Lifetime: the stage creates its surface with new in its Init and deletes it
+// when it ends. The buffers belong to the class: a constructor releases
+// whatever the class still holds and creates them anew, and only the object
+// that made the class's current buffers releases them in its destructor, so
+// destroying an older object late cannot pull the buffers from under a newer
+// one. A grid that does not fit the buffers is stored as 0 x 0: nothing is
+// built and every method does nothing.
+//
+// Drawing: unlit, no texture, identity world. The colour on screen is the
+// vertex colour alone and its alpha the vertex alpha (texture stage 0 selects
+// the diffuse colour and alpha for this draw and is put back as it was
+// afterwards). The row colours run from cyan to white; so that the water reads
+// as translucent water over the ground and the fish below it, every vertex
+// alpha is raised by WATER_ALPHA_BASE (0x90) over the row's own alpha byte
+// (0x00, or 0x10 on two rows of WaterSurface2). Blending is set to the usual
+// source-alpha blend, the same states the renderer sets for all drawing.
 #include "world3d/water.h"
-WaterSurface::WaterSurface(int r, int c) : rows(r), columns(c), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(nullptr) {}
-WaterSurface::~WaterSurface() {}
-void WaterSurface::AddRipple(int, int, float, int) {}
-void WaterSurface::Update() {}
-void WaterSurface::Draw() {}
-LPDIRECT3DVERTEXBUFFER9 WaterSurface::GetVertexBuffer() { return nullptr; }
-LPDIRECT3DINDEXBUFFER9 WaterSurface::GetIndexBuffer() { return nullptr; }
-const int* WaterSurface::GetIndexStaging() { return nullptr; }
-WaterSurface2::WaterSurface2(int r, int c) : rows(r), columns(c), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(nullptr) {}
-WaterSurface2::~WaterSurface2() {}
-void WaterSurface2::AddRipple(int, int, float, int) {}
-void WaterSurface2::Update() {}
-void WaterSurface2::Draw() {}
-LPDIRECT3DVERTEXBUFFER9 WaterSurface2::GetVertexBuffer() { return nullptr; }
-LPDIRECT3DINDEXBUFFER9 WaterSurface2::GetIndexBuffer() { return nullptr; }
-const int* WaterSurface2::GetIndexStaging() { return nullptr; }
+
+#include <math.h>
+#include <stddef.h>
+#include <string.h>
+
+#include "app/renderer.h"
+
+#define WATER_CELL (3.0f)
+#define WATER_ORIGIN_ROW (45)           // vertex row at z = 0
+#define WATER_FRONT_SPEED (0.06f)       // units the wave front travels per frame
+#define WATER_AMPLITUDE_MAX (8.0)       // amplitude at the source
+#define WATER_AMPLITUDE_FALLOFF (0.03)  // amplitude lost per unit of distance
+#define WATER_SETTLE_STEP (0.00001f)    // idle slots nudge heights towards this
+#define WATER_STRENGTH_FADE (0.00001f)  // strength lost per frame without keep
+#define WATER_DRAW_TRIANGLES (18000)
+#define WATER_ALPHA_BASE (0x90u)
+
+// One set of buffers per class, plus what tells the two classes apart.
+struct WaterClassData {
+    LPDIRECT3DVERTEXBUFFER9 vertexBuffer;
+    LPDIRECT3DINDEXBUFFER9 indexBuffer;
+    int indexStaging[WATER_INDEX_CAPACITY];
+    const void* owner;          // the object that created the buffers above
+    D3DCOLOR rowColor[3];       // by vertex row modulo 3, as designed
+};
+
+static WaterClassData g_waterClass1 = {NULL, NULL, {0}, NULL, {0x0000FFFF, 0x0090FFFF, 0x00FFFFFF}};
+static WaterClassData g_waterClass2 = {NULL, NULL, {0}, NULL, {0x0000FFFF, 0x1090FFFF, 0x10FFFFFF}};
+
+// The behaviour shared by WaterSurface and WaterSurface2.
+struct WaterSurfaceImpl {
+    template <class W>
+    static int VertexCount(const W& w)
+    {
+        return (w.rows + 1) * w.columns;
+    }
+
+    template <class W>
+    static UINT LockSize(const W& w)
+    {
+        return (UINT)(VertexCount(w) * sizeof(VertexWater));
+    }
+
+    static void ReleaseBuffers(WaterClassData& cls)
+    {
+        if (cls.vertexBuffer != NULL) {
+            cls.vertexBuffer->Release();
+            cls.vertexBuffer = NULL;
+        }
+        if (cls.indexBuffer != NULL) {
+            cls.indexBuffer->Release();
+            cls.indexBuffer = NULL;
+        }
+        cls.owner = NULL;
+    }
+
+    // True when a rows x columns grid and its strip fit the fixed buffers.
+    static bool GridFits(int rows, int columns)
+    {
+        if (rows < 1 || columns < 1) {
+            return false;
+        }
+        const long long vertices = (long long)(rows + 1) * columns;
+        const long long indices = (long long)rows * 2 * columns + (long long)(rows - 1) * 2;
+        return vertices <= WATER_VERTEX_CAPACITY && indices <= WATER_INDEX_CAPACITY;
+    }
+
+    // Builds the strip's indices and the flat grid, and fills both buffers.
+    template <class W>
+    static void Construct(W& w, WaterClassData& cls)
+    {
+        ReleaseBuffers(cls);
+        if (!GridFits(w.rows, w.columns)) {
+            w.rows = 0;
+            w.columns = 0;
+            return;
+        }
+        const int rows = w.rows;
+        const int columns = w.columns;
+
+        // One strip: per strip of squares the pairs (lower row, upper row),
+        // joined to the next strip by repeating its last and next first index.
+        memset(cls.indexStaging, 0, sizeof(cls.indexStaging));
+        int n = 0;
+        for (int s = 0; s < rows; s++) {
+            if (s > 0) {
+                cls.indexStaging[n] = cls.indexStaging[n - 1];
+                n++;
+                cls.indexStaging[n++] = (s + 1) * columns;
+            }
+            for (int j = 0; j < columns; j++) {
+                cls.indexStaging[n++] = (s + 1) * columns + j;
+                cls.indexStaging[n++] = s * columns + j;
+            }
+        }
+
+        LPDIRECT3DDEVICE9 device = GetDevice();
+        if (device == NULL) {
+            return;
+        }
+        device->CreateVertexBuffer(WATER_VERTEX_CAPACITY * sizeof(VertexWater), D3DUSAGE_WRITEONLY,
+                                   FVF_VERTEX_WATER, D3DPOOL_MANAGED, &cls.vertexBuffer, NULL);
+        device->CreateIndexBuffer(WATER_INDEX_CAPACITY * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+                                  D3DPOOL_MANAGED, &cls.indexBuffer, NULL);
+        if (cls.vertexBuffer == NULL || cls.indexBuffer == NULL) {
+            ReleaseBuffers(cls);
+            return;
+        }
+        cls.owner = &w;
+
+        if (SUCCEEDED(cls.vertexBuffer->Lock(0, 0, (void**)&w.lockedVertices, 0)) && w.lockedVertices != NULL) {
+            memset(w.lockedVertices, 0, WATER_VERTEX_CAPACITY * sizeof(VertexWater));
+            for (int r = 0; r <= rows; r++) {
+                const D3DCOLOR color = cls.rowColor[r % 3] + (WATER_ALPHA_BASE << 24);
+                for (int c = 0; c < columns; c++) {
+                    VertexWater& vertex = w.lockedVertices[r * columns + c];
+                    vertex.x = (float)((c - 0.5 * columns) * WATER_CELL);
+                    vertex.y = 0.0f;
+                    vertex.z = (float)((WATER_ORIGIN_ROW - r) * WATER_CELL);
+                    vertex.diffuse = color;
+                }
+            }
+            cls.vertexBuffer->Unlock();
+        }
+        w.lockedVertices = NULL;
+
+        WORD* indices = NULL;
+        if (SUCCEEDED(cls.indexBuffer->Lock(0, 0, (void**)&indices, 0)) && indices != NULL) {
+            for (int i = 0; i < WATER_INDEX_CAPACITY; i++) {
+                indices[i] = (WORD)cls.indexStaging[i];
+            }
+            cls.indexBuffer->Unlock();
+        }
+    }
+
+    template <class W>
+    static void Destroy(W& w, WaterClassData& cls)
+    {
+        if (cls.owner == &w) {
+            ReleaseBuffers(cls);
+        }
+    }
+
+    // Locks the vertices the grid uses; false when there is nothing to lock.
+    template <class W>
+    static bool LockVertices(W& w, WaterClassData& cls)
+    {
+        w.lockedVertices = NULL;
+        if (cls.vertexBuffer == NULL || cls.owner != &w || VertexCount(w) <= 0) {
+            return false;
+        }
+        if (FAILED(cls.vertexBuffer->Lock(0, LockSize(w), (void**)&w.lockedVertices, 0)) ||
+            w.lockedVertices == NULL) {
+            w.lockedVertices = NULL;
+            return false;
+        }
+        return true;
+    }
+
+    template <class W>
+    static void UnlockVertices(W& w, WaterClassData& cls)
+    {
+        cls.vertexBuffer->Unlock();
+        w.lockedVertices = NULL;
+    }
+
+    // Starts a ring wave at (x, z) in the next free slot: the slot after the
+    // last one used, passing over one slot kept by its flag, wrapping to 0.
+    template <class W>
+    static void AddRipple(W& w, WaterClassData& cls, int x, int z, float strength, int keep)
+    {
+        if (w.currentRipple < RIPPLE_MAX) {
+            w.currentRipple++;
+        }
+        if (w.currentRipple < RIPPLE_MAX && w.rippleKeep[w.currentRipple] == 1) {
+            w.currentRipple++;
+        }
+        if (w.currentRipple == RIPPLE_MAX) {
+            w.currentRipple = 0;
+        }
+        const int slot = w.currentRipple;
+        w.rippleStrength[slot] = strength;
+        w.rippleKeep[slot] = keep;
+
+        if (!LockVertices(w, cls)) {
+            return;
+        }
+        const float fx = (float)x;
+        const float fz = (float)z;
+        const int count = VertexCount(w);
+        for (int i = 0; i < count; i++) {
+            VertexWater& vertex = w.lockedVertices[i];
+            const float dx = vertex.x - fx;
+            const float dz = vertex.z - fz;
+            const float squared = dx * dx + dz * dz;
+            const float distance = (float)sqrt((double)squared);
+            float amplitude = (float)(WATER_AMPLITUDE_MAX - (double)distance * WATER_AMPLITUDE_FALLOFF);
+            if (amplitude <= 0.0f) {
+                amplitude = 0.0f;
+            }
+            vertex.rippleDistance[slot] = distance;
+            vertex.rippleAmplitude[slot] = amplitude;
+        }
+        UnlockVertices(w, cls);
+    }
+
+    // One frame: moves every front on, updates the height steps of the
+    // vertices it has passed, nudges heights under idle slots towards the
+    // rest level, adds the steps, and fades the strengths.
+    template <class W>
+    static void Update(W& w, WaterClassData& cls)
+    {
+        if (LockVertices(w, cls)) {
+            const int count = VertexCount(w);
+            for (int i = 0; i < count; i++) {
+                VertexWater& vertex = w.lockedVertices[i];
+                for (int k = 0; k < RIPPLE_MAX; k++) {
+                    vertex.rippleDistance[k] -= WATER_FRONT_SPEED;
+                    if (vertex.rippleDistance[k] <= 0.0f) {
+                        const float scale = w.rippleStrength[k] * vertex.rippleAmplitude[k];
+                        vertex.rippleHeight[k] =
+                            scale == 0.0f ? 0.0f : (float)((double)scale * cos((double)vertex.rippleDistance[k]));
+                    }
+                    if (w.rippleStrength[k] == 0.0f) {
+                        if (vertex.y > WATER_SETTLE_STEP) {
+                            vertex.y -= WATER_SETTLE_STEP;
+                        }
+                        if (vertex.y < WATER_SETTLE_STEP) {
+                            vertex.y += WATER_SETTLE_STEP;
+                        }
+                    }
+                }
+                for (int k = 0; k < RIPPLE_MAX; k++) {
+                    vertex.y += vertex.rippleHeight[k];
+                }
+            }
+            UnlockVertices(w, cls);
+        }
+
+        for (int k = 0; k < RIPPLE_MAX; k++) {
+            if (w.rippleStrength[k] > 0.0f) {
+                if (w.rippleKeep[k] == 0) {
+                    w.rippleStrength[k] -= WATER_STRENGTH_FADE;
+                }
+            } else if (w.rippleStrength[k] < 0.0f) {
+                w.rippleStrength[k] = 0.0f;
+            }
+        }
+    }
+
+    // Draws the first 18000 triangles of the strip, unlit and untextured,
+    // in the vertex colours and alphas.
+    template <class W>
+    static void Draw(W& w, WaterClassData& cls)
+    {
+        if (cls.vertexBuffer == NULL || cls.indexBuffer == NULL || cls.owner != &w) {
+            return;
+        }
+        LPDIRECT3DDEVICE9 device = GetDevice();
+        if (device == NULL) {
+            return;
+        }
+
+        device->SetRenderState(D3DRS_LIGHTING, FALSE);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+
+        D3DXMATRIX mtxWorld;
+        D3DXMatrixIdentity(&mtxWorld);
+        device->SetTransform(D3DTS_WORLD, &mtxWorld);
+
+        device->SetStreamSource(0, cls.vertexBuffer, 0, sizeof(VertexWater));
+        device->SetIndices(cls.indexBuffer);
+        device->SetFVF(FVF_VERTEX_WATER);
+        device->SetTexture(0, NULL);
+
+        // Stage 0 takes colour and alpha from the vertex for this draw only:
+        // the other draws rely on the stage as they found it.
+        DWORD colorOp = D3DTOP_MODULATE, colorArg1 = D3DTA_TEXTURE;
+        DWORD alphaOp = D3DTOP_SELECTARG1, alphaArg1 = D3DTA_TEXTURE;
+        device->GetTextureStageState(0, D3DTSS_COLOROP, &colorOp);
+        device->GetTextureStageState(0, D3DTSS_COLORARG1, &colorArg1);
+        device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
+        device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alphaArg1);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+
+        device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, WATER_VERTEX_CAPACITY, 0, WATER_DRAW_TRIANGLES);
+
+        device->SetTextureStageState(0, D3DTSS_COLOROP, colorOp);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, colorArg1);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg1);
+    }
+};
+
+// ---- WaterSurface: stage one ----
+
+WaterSurface::WaterSurface(int r, int c)
+    : rows(r), columns(c), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(NULL)
+{
+    WaterSurfaceImpl::Construct(*this, g_waterClass1);
+}
+
+WaterSurface::~WaterSurface()
+{
+    WaterSurfaceImpl::Destroy(*this, g_waterClass1);
+}
+
+void WaterSurface::AddRipple(int x, int z, float strength, int keep)
+{
+    WaterSurfaceImpl::AddRipple(*this, g_waterClass1, x, z, strength, keep);
+}
+
+void WaterSurface::Update()
+{
+    WaterSurfaceImpl::Update(*this, g_waterClass1);
+}
+
+void WaterSurface::Draw()
+{
+    WaterSurfaceImpl::Draw(*this, g_waterClass1);
+}
+
+LPDIRECT3DVERTEXBUFFER9 WaterSurface::GetVertexBuffer()
+{
+    return g_waterClass1.vertexBuffer;
+}
+
+LPDIRECT3DINDEXBUFFER9 WaterSurface::GetIndexBuffer()
+{
+    return g_waterClass1.indexBuffer;
+}
+
+const int* WaterSurface::GetIndexStaging()
+{
+    return g_waterClass1.indexStaging;
+}
+
+// ---- WaterSurface2: stage two ----
+
+WaterSurface2::WaterSurface2(int r, int c)
+    : rows(r), columns(c), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(NULL)
+{
+    WaterSurfaceImpl::Construct(*this, g_waterClass2);
+}
+
+WaterSurface2::~WaterSurface2()
+{
+    WaterSurfaceImpl::Destroy(*this, g_waterClass2);
+}
+
+void WaterSurface2::AddRipple(int x, int z, float strength, int keep)
+{
+    WaterSurfaceImpl::AddRipple(*this, g_waterClass2, x, z, strength, keep);
+}
+
+void WaterSurface2::Update()
+{
+    WaterSurfaceImpl::Update(*this, g_waterClass2);
+}
+
+void WaterSurface2::Draw()
+{
+    WaterSurfaceImpl::Draw(*this, g_waterClass2);
+}
+
+LPDIRECT3DVERTEXBUFFER9 WaterSurface2::GetVertexBuffer()
+{
+    return g_waterClass2.vertexBuffer;
+}
+
+LPDIRECT3DINDEXBUFFER9 WaterSurface2::GetIndexBuffer()
+{
+    return g_waterClass2.indexBuffer;
+}
+
+const int* WaterSurface2::GetIndexStaging()
+{
+    return g_waterClass2.indexStaging;
+}

@@ -39,6 +39,7 @@ public:
     static const int* GetIndexStaging();
 
 private:
+    friend struct WaterSurfaceImpl;  // the behaviour both classes share (water.cpp)
     int rows;
     int columns;
     int currentRipple;
@@ -68,6 +69,7 @@ public:
     static const int* GetIndexStaging();
 
 private:
+    friend struct WaterSurfaceImpl;  // the behaviour both classes share (water.cpp)
     int rows;
     int columns;
     int currentRipple;

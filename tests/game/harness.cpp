@@ -1,0 +1,122 @@
+// The in-process game harness (see harness.h).
+#include "harness.h"
+
+#include "app/main.h"
+#include "app/scene.h"
+#include "device/keyboard.h"
+#include "ui2d/result.h"
+#include "winapi_testing.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace {
+
+const char* const CLASS_NAME = "GameWindow";
+const DWORD WINDOW_STYLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+bool g_classRegistered = false;
+
+}  // namespace
+
+const char* SceneName(int scene) {
+    switch (scene) {
+    case SCENE_TITLE: return "title";
+    case SCENE_GAME1: return "game1";
+    case SCENE_GAME2: return "game2";
+    case SCENE_RESULT: return "result";
+    default: return "?";
+    }
+}
+
+bool GameHarness::Start() {
+    // Headless runs get a GL context without a display.
+    if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    // The game reads model/, asset/texture/ and SE/ from the working directory.
+    if (chdir(GAME_RUN_DIR) != 0) return false;
+
+    char rankingTemplate[] = "/tmp/tideangler-ranking-XXXXXX";
+    const int fd = mkstemp(rankingTemplate);
+    if (fd < 0) return false;
+    close(fd);
+    unlink(rankingTemplate);
+    m_rankingPath = rankingTemplate;
+    SetRankingPath(m_rankingPath.c_str());
+
+    WinapiTest_InstallMessageBoxHook(IDOK);
+    WinapiTest_ClearMessageBoxes();
+    WinapiTest_ReleaseAllKeys();
+    WinapiTest_ForceKeyboardFocus(true, true);
+
+    HINSTANCE instance = (HINSTANCE)1;
+    if (!g_classRegistered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = WndProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
+        wc.hbrBackground = (HBRUSH)(COLOR_BACKGROUND + 1);
+        wc.lpszClassName = CLASS_NAME;
+        g_classRegistered = RegisterClassA(&wc) != 0;
+    }
+    RECT rect = {0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
+    AdjustWindowRect(&rect, WINDOW_STYLE, FALSE);
+    m_hWnd = CreateWindowExA(0, CLASS_NAME, "ゲームウィンドウ", WINDOW_STYLE, 0, 0, rect.right - rect.left,
+                             rect.bottom - rect.top, NULL, NULL, instance, NULL);
+    if (!m_hWnd) return false;
+    ShowWindow(m_hWnd, SW_SHOWNORMAL);
+    if (!Init(instance, m_hWnd)) {
+        DestroyWindow(m_hWnd);
+        m_hWnd = nullptr;
+        return false;
+    }
+    m_running = true;
+    m_script.clear();
+    m_held.clear();
+    return true;
+}
+
+void GameHarness::Stop() {
+    if (m_running) {
+        Uninit();
+        m_running = false;
+    }
+    if (m_hWnd) {
+        DestroyWindow(m_hWnd);
+        m_hWnd = nullptr;
+        WinapiTest_DrainMessages();
+    }
+    WinapiTest_ReleaseAllKeys();
+    WinapiTest_ForceKeyboardFocus(false, false);
+    WinapiTest_RemoveMessageBoxHook();
+    if (!m_rankingPath.empty()) unlink(m_rankingPath.c_str());
+}
+
+GameHarness::~GameHarness() { Stop(); }
+
+void GameHarness::SetKeys(const KeySet& held) {
+    for (BYTE key : m_held) {
+        if (std::find(held.begin(), held.end(), key) == held.end()) WinapiTest_SetKey(key, false);
+    }
+    for (BYTE key : held) WinapiTest_SetKey(key, true);
+    m_held = held;
+    m_script.push_back(held);
+}
+
+void GameHarness::Frame(const KeySet& held) {
+    SetKeys(held);
+    Update();
+    Draw();
+}
+
+void GameHarness::Frames(int count, const KeySet& held) {
+    for (int i = 0; i < count; i++) Frame(held);
+}
+
+void GameHarness::Tap(BYTE key) {
+    Frame({key});
+    Frame({});
+}

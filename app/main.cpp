@@ -196,13 +196,24 @@ void Draw(void) {
     if (device == NULL) {
         return;
     }
-    device->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, CLEAR_COLOR, 1.0f, 0);
+    ClearFrame(device);
     device->BeginScene();
+    DrawFrameContents();
+    device->EndScene();
+    device->Present(NULL, NULL, NULL, NULL);
+}
+
+// Clears the back buffer to the game's blue and the depth buffer to the far plane.
+void ClearFrame(LPDIRECT3DDEVICE9 device) {
+    device->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, CLEAR_COLOR, 1.0f, 0);
+}
+
+// Everything a frame shows, in layering order: the scene, the fade over it and
+// the frame-rate line over both, so the line stays readable on a black screen.
+void DrawFrameContents(void) {
     DrawScene();
     DrawFade();
     DrawDebugText(8, 8, "FPS : %.2f", (double)g_fps);
-    device->EndScene();
-    device->Present(NULL, NULL, NULL, NULL);
 }
 
 // Starts the frame counters and the frame-rate measurement at the given time.

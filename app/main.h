@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <d3d9.h>
 
 #define SCREEN_WIDTH (1680)
 #define SCREEN_HEIGHT (900)
@@ -28,3 +29,5 @@ int RunMessageLoop(void);
 bool StartFrameIfDue(double now);
 void ResetFrameRate(double now);
 void UpdateFrameRate(double now);
+void ClearFrame(LPDIRECT3DDEVICE9 device);
+void DrawFrameContents(void);

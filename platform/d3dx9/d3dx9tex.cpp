@@ -1,0 +1,245 @@
+// D3DXCreateTextureFromFileA: image files (PNG, JPEG, BMP, TGA and the other
+// formats stb_image reads) into managed A8R8G8B8 textures with a full chain
+// of box-filtered mip levels.
+//
+// Stateless: each call reads the file, decodes it into a temporary RGBA
+// buffer, creates the texture through the public IDirect3DDevice9 interface,
+// fills every level with LockRect/UnlockRect and frees the temporaries before
+// returning. The caller owns the one reference on the texture it gets back.
+//
+// Paths are taken as Windows would take them: backslashes separate folders,
+// and a name that does not exist with the exact case given is looked up
+// case-insensitively, folder by folder.
+#include <d3dx9.h>
+
+#include <dirent.h>
+#include <errno.h>
+#include <stdio.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+// Images larger than this on either side are rejected as invalid data rather
+// than decoded into gigabytes of memory.
+#define STBI_MAX_DIMENSIONS 16384
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_FAILURE_USERMSG
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#pragma GCC diagnostic ignored "-Wsign-compare"
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
+#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
+#endif
+#include <stb_image.h>
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+namespace {
+
+// Files bigger than this are not images the game could mean.
+const long kMaxImageFileBytes = 256L * 1024L * 1024L;
+
+// Looks up one path component in `dir` ignoring case; true with the real name.
+bool FindCaseInsensitive(const std::string& dir, const std::string& name, std::string* real) {
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) return false;
+    bool found = false;
+    while (struct dirent* e = readdir(d)) {
+        if (strcasecmp(e->d_name, name.c_str()) == 0) {
+            *real = e->d_name;
+            found = true;
+            if (name == e->d_name) break;  // an exact match wins over a case variant
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+// Turns a Windows-style path into the path of an existing file when one
+// matches it ignoring case; otherwise returns the path with '/' separators.
+std::string ResolvePath(const char* path) {
+    std::string p(path);
+    for (char& ch : p)
+        if (ch == '\\') ch = '/';
+    struct stat st;
+    if (stat(p.c_str(), &st) == 0) return p;
+
+    std::string resolved;
+    size_t pos = 0;
+    if (!p.empty() && p[0] == '/') {
+        resolved = "/";
+        pos = 1;
+    }
+    while (pos <= p.size()) {
+        size_t next = p.find('/', pos);
+        if (next == std::string::npos) next = p.size();
+        std::string part = p.substr(pos, next - pos);
+        pos = next + 1;
+        if (part.empty() || part == ".") continue;
+        std::string dir = resolved;
+        if (!dir.empty() && dir.back() == '/' && dir.size() > 1) dir.pop_back();
+        std::string real;
+        if (part != ".." && FindCaseInsensitive(dir, part, &real)) part = real;
+        if (!resolved.empty() && resolved.back() != '/') resolved += '/';
+        resolved += part;
+        if (next == p.size()) break;
+    }
+    return resolved.empty() ? p : resolved;
+}
+
+HRESULT HresultFromErrno(int err) {
+    switch (err) {
+    case ENOENT: return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    case ENOTDIR: return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    case EACCES:
+    case EPERM:
+    case EISDIR: return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    case ENOMEM: return E_OUTOFMEMORY;
+    default: return E_FAIL;
+    }
+}
+
+// Reads the whole file into `out`.
+HRESULT ReadWholeFile(const std::string& path, std::vector<unsigned char>* out) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return HresultFromErrno(errno);
+    if (S_ISDIR(st.st_mode)) return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return HresultFromErrno(errno);
+    HRESULT hr = S_OK;
+    if (st.st_size <= 0 || st.st_size > kMaxImageFileBytes) {
+        hr = D3DXERR_INVALIDDATA;
+    } else {
+        out->resize(static_cast<size_t>(st.st_size));
+        if (fread(out->data(), 1, out->size(), f) != out->size()) hr = ferror(f) ? E_FAIL : D3DXERR_INVALIDDATA;
+    }
+    fclose(f);
+    return hr;
+}
+
+struct Rgba {
+    unsigned char r, g, b, a;
+};
+
+// One box-filtered step from a (sw x sh) image to (dw x dh): every target
+// texel averages the source texels its footprint touches. Colours are
+// weighted by alpha so transparent texels do not darken the edges of sprites.
+void Downsample(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
+    dst->resize(static_cast<size_t>(dw) * dh);
+    for (UINT y = 0; y < dh; ++y) {
+        const UINT y0 = static_cast<UINT>(static_cast<unsigned long long>(y) * sh / dh);
+        UINT y1 = static_cast<UINT>((static_cast<unsigned long long>(y + 1) * sh + dh - 1) / dh);
+        if (y1 <= y0) y1 = y0 + 1;
+        for (UINT x = 0; x < dw; ++x) {
+            const UINT x0 = static_cast<UINT>(static_cast<unsigned long long>(x) * sw / dw);
+            UINT x1 = static_cast<UINT>((static_cast<unsigned long long>(x + 1) * sw + dw - 1) / dw);
+            if (x1 <= x0) x1 = x0 + 1;
+            unsigned long long r = 0, g = 0, b = 0, a = 0, pr = 0, pg = 0, pb = 0, n = 0;
+            for (UINT yy = y0; yy < y1 && yy < sh; ++yy) {
+                for (UINT xx = x0; xx < x1 && xx < sw; ++xx) {
+                    const Rgba& t = src[static_cast<size_t>(yy) * sw + xx];
+                    r += t.r; g += t.g; b += t.b; a += t.a;
+                    pr += static_cast<unsigned long long>(t.r) * t.a;
+                    pg += static_cast<unsigned long long>(t.g) * t.a;
+                    pb += static_cast<unsigned long long>(t.b) * t.a;
+                    ++n;
+                }
+            }
+            Rgba out;
+            if (a > 0) {
+                out.r = static_cast<unsigned char>((pr + a / 2) / a);
+                out.g = static_cast<unsigned char>((pg + a / 2) / a);
+                out.b = static_cast<unsigned char>((pb + a / 2) / a);
+            } else {
+                out.r = static_cast<unsigned char>((r + n / 2) / n);
+                out.g = static_cast<unsigned char>((g + n / 2) / n);
+                out.b = static_cast<unsigned char>((b + n / 2) / n);
+            }
+            out.a = static_cast<unsigned char>((a + n / 2) / n);
+            (*dst)[static_cast<size_t>(y) * dw + x] = out;
+        }
+    }
+}
+
+// Writes an RGBA image into one locked A8R8G8B8 level (bytes B, G, R, A).
+HRESULT UploadLevel(IDirect3DTexture9* tex, UINT level, const std::vector<Rgba>& img, UINT w, UINT h) {
+    D3DLOCKED_RECT lr;
+    HRESULT hr = tex->LockRect(level, &lr, NULL, 0);
+    if (FAILED(hr)) return hr;
+    if (!lr.pBits || lr.Pitch < static_cast<INT>(w * 4)) {
+        tex->UnlockRect(level);
+        return D3DERR_INVALIDCALL;
+    }
+    for (UINT y = 0; y < h; ++y) {
+        unsigned char* row = static_cast<unsigned char*>(lr.pBits) + static_cast<size_t>(y) * lr.Pitch;
+        const Rgba* s = &img[static_cast<size_t>(y) * w];
+        for (UINT x = 0; x < w; ++x) {
+            row[4 * x + 0] = s[x].b;
+            row[4 * x + 1] = s[x].g;
+            row[4 * x + 2] = s[x].r;
+            row[4 * x + 3] = s[x].a;
+        }
+    }
+    return tex->UnlockRect(level);
+}
+
+}  // namespace
+
+HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, LPDIRECT3DTEXTURE9* ppTexture) {
+    if (ppTexture) *ppTexture = NULL;
+    if (!pDevice || !pSrcFile || !ppTexture) return D3DERR_INVALIDCALL;
+    if (!*pSrcFile) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+
+    std::vector<unsigned char> bytes;
+    HRESULT hr = ReadWholeFile(ResolvePath(pSrcFile), &bytes);
+    if (FAILED(hr)) return hr;
+
+    int w = 0, h = 0, comp = 0;
+    stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &comp, 4);
+    if (!pixels || w <= 0 || h <= 0) {
+        if (pixels) stbi_image_free(pixels);
+        return D3DXERR_INVALIDDATA;
+    }
+    std::vector<unsigned char>().swap(bytes);
+    std::vector<Rgba> level(reinterpret_cast<Rgba*>(pixels), reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
+    stbi_image_free(pixels);
+
+    IDirect3DTexture9* tex = NULL;
+    hr = pDevice->CreateTexture(static_cast<UINT>(w), static_cast<UINT>(h), 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                &tex, NULL);
+    if (FAILED(hr) || !tex) return FAILED(hr) ? hr : E_FAIL;
+
+    // Level 0 is the image itself; each further level is the previous one
+    // box-filtered to the size the texture reports for that level.
+    UINT cw = static_cast<UINT>(w), ch = static_cast<UINT>(h);
+    std::vector<Rgba> next;
+    const DWORD levels = tex->GetLevelCount();
+    for (DWORD i = 0; i < (levels ? levels : 1); ++i) {
+        D3DSURFACE_DESC desc;
+        hr = tex->GetLevelDesc(i, &desc);
+        if (FAILED(hr)) break;
+        if (desc.Width != cw || desc.Height != ch) {
+            if (desc.Width == 0 || desc.Height == 0) {
+                hr = D3DERR_INVALIDCALL;
+                break;
+            }
+            Downsample(level, cw, ch, &next, desc.Width, desc.Height);
+            level.swap(next);
+            cw = desc.Width;
+            ch = desc.Height;
+        }
+        hr = UploadLevel(tex, i, level, cw, ch);
+        if (FAILED(hr)) break;
+    }
+    if (FAILED(hr)) {
+        tex->Release();
+        return hr;
+    }
+    *ppTexture = tex;
+    return D3D_OK;
+}

@@ -206,3 +206,8 @@ LPDIRECT3DTEXTURE9 GetModelTexture(int index, DWORD material)
     }
     return g_modelTextures[index][material];
 }
+
+LPD3DXMESH GetModelMesh(int index)
+{
+    return IsModelIndex(index) ? g_modelMesh[index] : NULL;
+}

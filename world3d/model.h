@@ -45,3 +45,5 @@ DWORD GetModelMaterialCount(int index);
 // or where the material is drawn untextured).
 const D3DMATERIAL9* GetModelMaterial(int index, DWORD material);
 LPDIRECT3DTEXTURE9 GetModelTexture(int index, DWORD material);
+// The slot's mesh, or NULL while the slot is empty. No reference is added.
+LPD3DXMESH GetModelMesh(int index);

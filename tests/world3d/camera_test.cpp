@@ -1,0 +1,111 @@
+// Chase camera: the first frames after InitCamera and how it follows the boat.
+#include <math.h>
+
+#include "device/keyboard.h"
+#include "game/player.h"
+#include "scenery_device.h"
+#include "winapi_testing.h"
+#include "world3d/camera.h"
+
+namespace {
+
+D3DXMATRIX LookAt(D3DXVECTOR3 eye, D3DXVECTOR3 at)
+{
+    D3DXMATRIX m;
+    D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
+    D3DXMatrixLookAtLH(&m, &eye, &at, &up);
+    return m;
+}
+
+void ExpectMatrixNear(const D3DXMATRIX& actual, const D3DXMATRIX& expected)
+{
+    for (int r = 0; r < 4; r++) {
+        for (int c = 0; c < 4; c++) {
+            EXPECT_NEAR(actual.m[r][c], expected.m[r][c], 1e-4f) << "element " << r << "," << c;
+        }
+    }
+}
+
+void ExpectVectorNear(const D3DXVECTOR3& actual, const D3DXVECTOR3& expected)
+{
+    EXPECT_NEAR(actual.x, expected.x, 1e-4f);
+    EXPECT_NEAR(actual.y, expected.y, 1e-4f);
+    EXPECT_NEAR(actual.z, expected.z, 1e-4f);
+}
+
+class CameraTest : public SceneryDeviceTest {};
+
+TEST_F(CameraTest, FirstFrameLooksFromTheDefaultThenSettlesBehindTheBoat)
+{
+    InitPlayer();  // the boat at (0, 0.5, -20) facing +z
+    InitCamera();
+    UpdateCamera();
+    ExpectVectorNear(GetCameraAt(), D3DXVECTOR3(0.0f, 3.0f, 0.0f));
+    ExpectMatrixNear(GetViewMatrix(), LookAt(D3DXVECTOR3(0, 3, -6), D3DXVECTOR3(0, 3, 0)));
+
+    D3DXMATRIX projection;
+    D3DXMatrixPerspectiveFovLH(&projection, D3DX_PI / 3.0f, 1680.0f / 900.0f, 0.1f, 300.0f);
+    ExpectMatrixNear(GetProjectionMatrix(), projection);
+
+    // Both transforms are on the device.
+    D3DXMATRIX onDevice;
+    ASSERT_EQ(Device()->GetTransform(D3DTS_VIEW, &onDevice), D3D_OK);
+    ExpectMatrixNear(onDevice, GetViewMatrix());
+    ASSERT_EQ(Device()->GetTransform(D3DTS_PROJECTION, &onDevice), D3D_OK);
+    ExpectMatrixNear(onDevice, projection);
+
+    UpdateCamera();
+    ExpectVectorNear(GetCameraAt(), D3DXVECTOR3(0.0f, 3.5f, -20.0f));
+    ExpectMatrixNear(GetViewMatrix(), LookAt(D3DXVECTOR3(0, 3.5f, -26), D3DXVECTOR3(0, 3.5f, -20)));
+
+    // It stays there while the boat does not move.
+    UpdateCamera();
+    ExpectMatrixNear(GetViewMatrix(), LookAt(D3DXVECTOR3(0, 3.5f, -26), D3DXVECTOR3(0, 3.5f, -20)));
+
+    // InitCamera starts over from the default, wherever the boat is.
+    InitCamera();
+    UpdateCamera();
+    ExpectMatrixNear(GetViewMatrix(), LookAt(D3DXVECTOR3(0, 3, -6), D3DXVECTOR3(0, 3, 0)));
+}
+
+TEST_F(CameraTest, FollowsATurningBoatOneFrameLateWithoutTilting)
+{
+    if (!EnsureSceneryKeyboard()) {
+        GTEST_SKIP() << "no keyboard device";
+    }
+    InitPlayer();
+    InitCamera();
+    WinapiTest_ReleaseAllKeys();
+    WinapiTest_SetKey(DIK_W, true);
+    WinapiTest_SetKey(DIK_D, true);
+    D3DXVECTOR3 previousPosition = GetPlayerPosition();
+    D3DXVECTOR3 previousHeading = GetPlayerHeading();
+    for (int frame = 0; frame < 300; frame++) {
+        UpdateKeyboard();
+        UpdateCamera();
+        const D3DXVECTOR3 boat = GetPlayerPosition();
+        const D3DXVECTOR3 heading = GetPlayerHeading();
+        // The next view is taken from 6 units behind the boat as it stands now.
+        ExpectVectorNear(GetCameraEye(), boat + D3DXVECTOR3(0, 3, 0) - heading * 6.0f);
+        if (frame > 0) {
+            // This frame's view looks at the point 3 above where the boat stood
+            // at the previous call, from the same height.
+            ExpectVectorNear(GetCameraAt(), previousPosition + D3DXVECTOR3(0, 3, 0));
+            const D3DXVECTOR3 eye = previousPosition + D3DXVECTOR3(0, 3, 0) - previousHeading * 6.0f;
+            ExpectMatrixNear(GetViewMatrix(), LookAt(eye, GetCameraAt()));
+        }
+        previousPosition = boat;
+        previousHeading = heading;
+        UpdatePlayerGame1();
+        if (HasFailure()) {
+            FAIL() << "frame " << frame;
+        }
+    }
+    WinapiTest_ReleaseAllKeys();
+    UpdateKeyboard();
+    // The boat did turn and move, so the test above followed a real course.
+    EXPECT_GT(fabsf(GetPlayerHeading().x), 0.1f);
+    EXPECT_GT(fabsf(GetPlayerPosition().z + 20.0f) + fabsf(GetPlayerPosition().x), 0.5f);
+}
+
+}  // namespace

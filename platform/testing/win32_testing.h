@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <stdint.h>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,19 @@ void WinapiTest_InstallMessageBoxHook(int answer);
 void WinapiTest_RemoveMessageBoxHook();
 const std::vector<WinapiMessageBoxRecord>& WinapiTest_MessageBoxes();
 void WinapiTest_ClearMessageBoxes();
+
+// Called once a real message box is on screen, before it waits for input:
+// its SDL window id, its size and its buttons in window coordinates, so a test
+// can answer it with SDL_PushEvent (keys or clicks into that window id).
+struct WinapiMessageBoxWindow {
+    uint32_t windowId;
+    int width, height;
+    int focusedButton;  // IDOK or IDCANCEL: the button Enter would press
+    RECT okButton;
+    RECT cancelButton;  // all zero without a Cancel button
+};
+typedef void (*WinapiMessageBoxShownCallback)(const WinapiMessageBoxWindow& box, void* user);
+void WinapiTest_SetMessageBoxShownCallback(WinapiMessageBoxShownCallback callback, void* user);
 
 // While enabled, QueryPerformanceCounter returns `ticks` (frequency unchanged),
 // so clock code can be tested deterministically.

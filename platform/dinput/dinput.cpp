@@ -1,0 +1,253 @@
+// DirectInput 8, the system keyboard only, over the SDL key events that the
+// Win32 layer pumps.
+//
+// State (process-wide, used from the thread that runs the game):
+// - the key state: 256 bytes in the DirectInput keyboard format, set and
+//   cleared by key events (or by the test hook) as they arrive, so a read
+//   sees the keys as they are at that moment;
+// - the keyboard focus: the SDL window that has it (from window focus events,
+//   seeded from SDL_GetKeyboardFocus), or the test hook's forced answer, and a
+//   count of focus losses. Every loss releases all keys: a key let go while
+//   the program was in the background must not stay down.
+// The listener that feeds this state is installed by the first
+// DirectInput8Create and stays for the life of the process. Objects are COM
+// reference counted and deleted by their last Release.
+#include "common/winapi_internal.h"
+#include "dinput/keymap.h"
+#include "testing/dinput_testing.h"
+#include "win32/win32_internal.h"
+
+#include <dinput.h>
+#include <windows.h>
+
+#include <SDL2/SDL.h>
+#include <string.h>
+
+#include <atomic>
+
+namespace winapi {
+namespace {
+
+struct KeyboardState {
+    BYTE keys[256] = {};
+    uint32_t focusWindowId = 0;
+    bool forced = false;
+    bool forcedFocused = false;
+    uint64_t focusLosses = 0;
+    bool listening = false;
+};
+KeyboardState g_kb;
+
+void ReleaseAll() { memset(g_kb.keys, 0, sizeof(g_kb.keys)); }
+
+void LoseFocus() {
+    ++g_kb.focusLosses;
+    ReleaseAll();
+}
+
+void OnSdlEvent(const SDL_Event& e, void*) {
+    switch (e.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            uint8_t dik = DikFromScancode(e.key.keysym.scancode);
+            if (dik) g_kb.keys[dik] = e.type == SDL_KEYDOWN ? 0x80 : 0x00;
+            return;
+        }
+        case SDL_WINDOWEVENT:
+            if (g_kb.forced) return;  // tests decide the focus
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+                if (g_kb.focusWindowId != 0 && g_kb.focusWindowId != e.window.windowID) LoseFocus();
+                g_kb.focusWindowId = e.window.windowID;
+                ReleaseAll();  // start from what is pressed from now on
+            } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                if (g_kb.focusWindowId == e.window.windowID) {
+                    g_kb.focusWindowId = 0;
+                    LoseFocus();
+                }
+            }
+            return;
+        default: return;
+    }
+}
+
+void StartListening() {
+    if (g_kb.listening) return;
+    g_kb.listening = true;
+    if (SDL_WasInit(SDL_INIT_VIDEO)) {
+        SDL_Window* focus = SDL_GetKeyboardFocus();
+        g_kb.focusWindowId = focus ? SDL_GetWindowID(focus) : 0;
+    }
+    AddEventListener(OnSdlEvent, nullptr);
+}
+
+// The data format a device was given: the only one known is the keyboard's.
+bool IsKeyboardFormat(LPCDIDATAFORMAT f) {
+    if (f == &c_dfDIKeyboard) return true;
+    return f && f->dwSize == c_dfDIKeyboard.dwSize && f->dwObjSize == c_dfDIKeyboard.dwObjSize &&
+           f->dwDataSize == c_dfDIKeyboard.dwDataSize && f->dwNumObjs == c_dfDIKeyboard.dwNumObjs &&
+           f->rgodf && memcmp(f->rgodf, c_dfDIKeyboard.rgodf, sizeof(DIOBJECTDATAFORMAT) * f->dwNumObjs) == 0;
+}
+
+class Keyboard final : public IDirectInputDevice8A {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDirectInputDevice8A) {
+            AddRef();
+            *ppv = static_cast<IDirectInputDevice8A*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT lpdf) override {
+        if (acquired_) return DIERR_ACQUIRED;
+        if (!IsKeyboardFormat(lpdf)) return DIERR_INVALIDPARAM;
+        formatSet_ = true;
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD dwFlags) override {
+        if (acquired_) return DIERR_ACQUIRED;
+        const DWORD known = DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND | DISCL_BACKGROUND | DISCL_NOWINKEY;
+        bool exclusive = (dwFlags & DISCL_EXCLUSIVE) != 0, nonexclusive = (dwFlags & DISCL_NONEXCLUSIVE) != 0;
+        bool foreground = (dwFlags & DISCL_FOREGROUND) != 0, background = (dwFlags & DISCL_BACKGROUND) != 0;
+        // Exactly one of each pair, and nothing unknown.
+        if ((dwFlags & ~known) || exclusive == nonexclusive || foreground == background) return DIERR_INVALIDPARAM;
+        if ((dwFlags & DISCL_NOWINKEY) && background) return DIERR_INVALIDPARAM;
+        if (exclusive && background) return DIERR_UNSUPPORTED;  // not for keyboards
+        // A foreground or exclusive device needs a window of this program to
+        // follow; a background one may have none.
+        if (hwnd ? !FindWindowRecord(hwnd) : (foreground || exclusive)) return E_HANDLE;
+        hwnd_ = hwnd;
+        foreground_ = foreground;
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Acquire() override {
+        if (!formatSet_) return DIERR_INVALIDPARAM;
+        if (!HasFocus()) return DIERR_OTHERAPPHASPRIO;
+        if (acquired_ && lossesAtAcquire_ == g_kb.focusLosses) return S_FALSE;  // already acquired
+        acquired_ = true;
+        lossesAtAcquire_ = g_kb.focusLosses;
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Unacquire() override {
+        if (!acquired_) return DI_NOEFFECT;
+        acquired_ = false;
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD cbData, LPVOID lpvData) override {
+        if (!lpvData || !formatSet_ || cbData != c_dfDIKeyboard.dwDataSize) return DIERR_INVALIDPARAM;
+        if (!acquired_) return DIERR_NOTACQUIRED;
+        // Focus lost since Acquire (even if it came back): the device is gone
+        // until acquired again.
+        if (!HasFocus() || lossesAtAcquire_ != g_kb.focusLosses) {
+            acquired_ = false;
+            return DIERR_INPUTLOST;
+        }
+        memcpy(lpvData, g_kb.keys, sizeof(g_kb.keys));
+        return DI_OK;
+    }
+
+private:
+    ~Keyboard() = default;
+
+    bool HasFocus() const {
+        if (!foreground_) return true;  // background devices always read
+        if (g_kb.forced) return g_kb.forcedFocused;
+        SDL_Window* w = SdlWindowFromHwnd(hwnd_);
+        return w && g_kb.focusWindowId != 0 && SDL_GetWindowID(w) == g_kb.focusWindowId;
+    }
+
+    std::atomic<ULONG> refs_{1};
+    bool formatSet_ = false;
+    bool acquired_ = false;
+    bool foreground_ = false;  // no cooperative level set: background, non-exclusive
+    HWND hwnd_ = nullptr;
+    uint64_t lossesAtAcquire_ = 0;
+};
+
+class DirectInput final : public IDirectInput8A {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDirectInput8A) {
+            AddRef();
+            *ppv = static_cast<IDirectInput8A*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID rguid, LPDIRECTINPUTDEVICE8A* lplpDirectInputDevice,
+                                           LPUNKNOWN pUnkOuter) override {
+        if (!lplpDirectInputDevice) return DIERR_INVALIDPARAM;
+        *lplpDirectInputDevice = nullptr;
+        if (pUnkOuter) return DIERR_NOAGGREGATION;
+        if (rguid != GUID_SysKeyboard) return DIERR_DEVICENOTREG;  // the keyboard is the only device here
+        *lplpDirectInputDevice = new Keyboard();
+        return DI_OK;
+    }
+
+private:
+    ~DirectInput() = default;
+    std::atomic<ULONG> refs_{1};
+};
+
+// The objects of the predefined keyboard format: one optional button per key.
+DIOBJECTDATAFORMAT g_keyboardObjects[256];
+
+bool FillKeyboardObjects() {
+    for (DWORD i = 0; i < 256; ++i)
+        g_keyboardObjects[i] = DIOBJECTDATAFORMAT{&GUID_Key, i, 0x80000000u | (i << 8) | 0x0Cu, 0};
+    return true;
+}
+const bool g_keyboardObjectsFilled = FillKeyboardObjects();
+
+}  // namespace
+}  // namespace winapi
+
+extern "C" const DIDATAFORMAT c_dfDIKeyboard = {
+    sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256, 256, winapi::g_keyboardObjects};
+
+extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, LPVOID* ppvOut,
+                                             LPUNKNOWN punkOuter) {
+    (void)hinst;  // any instance will do: nothing is loaded from it
+    if (!ppvOut) return DIERR_INVALIDPARAM;
+    *ppvOut = nullptr;
+    if (dwVersion < 0x0800) return DIERR_OLDDIRECTINPUTVERSION;
+    if (dwVersion > 0x0800) return DIERR_BETADIRECTINPUTVERSION;
+    if (riidltf != IID_IDirectInput8A) return E_NOINTERFACE;
+    if (punkOuter) return DIERR_NOAGGREGATION;
+    (void)winapi::g_keyboardObjectsFilled;
+    winapi::StartListening();
+    *ppvOut = static_cast<IDirectInput8A*>(new winapi::DirectInput());
+    return DI_OK;
+}
+
+void WinapiTest_SetKey(BYTE dik, bool down) { winapi::g_kb.keys[dik] = down ? 0x80 : 0x00; }
+
+void WinapiTest_ReleaseAllKeys() { winapi::ReleaseAll(); }
+
+void WinapiTest_ForceKeyboardFocus(bool forced, bool focused) {
+    if (forced && !focused) winapi::LoseFocus();
+    winapi::g_kb.forced = forced;
+    winapi::g_kb.forcedFocused = focused;
+}

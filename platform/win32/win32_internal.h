@@ -1,0 +1,76 @@
+// Private plumbing shared by the files of the Win32 layer (and read by the
+// DirectInput layer for the program name). Nothing outside platform/ sees it.
+#pragma once
+
+#include <windows.h>
+#include <stdint.h>
+#include <string>
+#include <vector>
+
+struct SDL_Window;
+union SDL_Event;
+
+namespace winapi {
+
+// ---- common/ ----
+
+// Calls every listener registered with AddEventListener for this event.
+void OfferEventToListeners(const SDL_Event& event);
+
+// True when the video driver that came up draws nowhere (offscreen or dummy,
+// selected on purpose through SDL_VIDEODRIVER): windows exist, nobody sees them.
+bool VideoIsHeadless();
+
+// The short name of the running program, for messages on stderr.
+const char* ProgramName();
+
+// Gives an X11 window its title as UTF-8 in every title property. SDL writes
+// WM_NAME in the program's locale, and in the C locale that turns Japanese
+// into mojibake for window managers and tools that read only WM_NAME.
+// Does nothing on other window systems.
+void SetUtf8WindowName(SDL_Window* window, const char* title);
+
+// ---- win32/window.cpp ----
+
+struct WindowRecord {
+    HWND hwnd;
+    SDL_Window* sdl;
+    uint32_t sdlId;
+    WNDPROC proc;
+    DWORD style;
+    DWORD exStyle;
+    int clientWidth;
+    int clientHeight;
+    bool destroying;
+};
+
+// The live window behind a handle (null for unknown or destroyed handles).
+WindowRecord* FindWindowRecord(HWND hwnd);
+// The window made from an SDL window id (null if none of ours).
+HWND WindowFromSdlId(uint32_t id);
+// Every live window, in creation order.
+std::vector<HWND> LiveWindows();
+// Frees SDL windows whose destruction was put off while a GL context was current on them.
+void ReapDestroyedWindows();
+
+// ---- win32/messages.cpp ----
+
+// A message to be sent (not posted) to a window procedure once the SDL event
+// batch being translated is finished.
+struct PendingSend {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// Turns one SDL event into window messages: posted ones go to the thread's
+// queue, sent ones are appended to `sends`. While a modal loop runs (`modal`),
+// keyboard input is left to that loop and not turned into messages.
+void TranslateSdlEvent(const SDL_Event& event, bool modal, std::vector<PendingSend>& sends);
+// Calls the window procedures for the collected sent messages.
+void DeliverSends(std::vector<PendingSend>& sends);
+// Drops every queued message addressed to a window (it is being destroyed).
+void PurgeMessagesFor(HWND hwnd);
+
+}  // namespace winapi

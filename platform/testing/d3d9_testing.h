@@ -4,6 +4,8 @@
 #include <d3d9.h>
 #include <stdint.h>
 
+struct SDL_Window;
+
 // Reads back pixels of the device's back buffer as drawn so far in this frame
 // (call before Present): rectangle (x, y, w, h) in Direct3D's top-left origin,
 // into `out` as 0xAARRGGBB, row by row from the top. False without a device.
@@ -11,3 +13,13 @@ bool WinapiTest_ReadBackBuffer(IDirect3DDevice9* device, int x, int y, int w, in
 
 // Number of Draw*Primitive* calls the device has carried out since it was created.
 uint64_t WinapiTest_DrawCallCount(IDirect3DDevice9* device);
+
+// Bytes of vertex and index data the device has handed to GL since it was
+// created (buffer uploads, repacks and streamed draws).
+uint64_t WinapiTest_BufferUploadBytes(IDirect3DDevice9* device);
+
+// Creates a device directly on an SDL window made with SDL_WINDOW_OPENGL, with
+// the same checks and results as IDirect3D9::CreateDevice (which goes through
+// a window handle of the Win32 layer).
+HRESULT WinapiTest_CreateDeviceForSdlWindow(SDL_Window* window, DWORD behaviorFlags,
+                                            D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device);

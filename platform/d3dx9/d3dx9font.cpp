@@ -335,6 +335,7 @@ void Font::SplitLines(DWORD format, int wrapWidth) {
         if (!text_.empty()) lines_.push_back(Line{0, text_.size()});
         return;
     }
+    if (n == 0) return;  // no text, no line
     size_t start = 0;
     for (size_t i = 0; i <= n; ++i) {
         if (i == n || text_[i] == '\n' || text_[i] == '\r') {

@@ -1,0 +1,361 @@
+// Tests of D3DXLoadMeshFromXA and the mesh and buffer objects it returns,
+// against a recording device: what goes into the vertex and index buffers,
+// the material buffer's layout, what DrawSubset issues, and how failures
+// leave the out parameters and the device.
+#include <d3dx9.h>
+#include <gtest/gtest.h>
+
+#include "mesh_fake_device.h"
+#include "platform/d3dx9/xfile_parser.h"
+#include "xfile_builder.h"
+
+namespace {
+
+using meshtest::FakeDevice;
+
+// Three materials: the first by reference and textured, the second without
+// faces, the third on a quad and a triangle. Normals, texture coordinates
+// and vertex colours.
+const char* kModel = R"(xof 0303txt 0032
+Material Shell {
+  0.8;0.6;0.4;1.0;;
+  12.0;
+  0.3;0.3;0.3;;
+  0.1;0.0;0.0;;
+  TextureFilename { "asset/texture/shell.png"; }
+}
+Mesh {
+  5;
+  0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;, 2;0;0;;
+  3;
+  4;0,1,2,3;,
+  3;1,4,2;,
+  3;0,2,3;;
+  MeshNormals { 1; 0;0;-1;; 3; 4;0,0,0,0;, 3;0,0,0;, 3;0,0,0;; }
+  MeshTextureCoords { 5; 0;0;, 1;0;, 1;1;, 0;1;, 0.5;0.5;; }
+  MeshVertexColors { 1; 4;1;0;0;1;;; }
+  MeshMaterialList {
+    3; 3; 2, 0, 2;;
+    { Shell }
+    Material { 0;0;1;1;; 0; 0;0;0;; 0;0;0;; }
+    Material { 1;1;1;0.5;; 2; 1;1;1;; 0;0;0;; }
+  }
+}
+)";
+
+xfile::MeshData ParseModel(const std::string& text) {
+    xfile::MeshData m;
+    std::string error;
+    EXPECT_EQ(xfile::Status::Ok, xfile::ParseXFile((const uint8_t*)text.data(), text.size(), &m, &error)) << error;
+    return m;
+}
+
+struct Loaded {
+    HRESULT hr = E_FAIL;
+    LPD3DXMESH mesh = nullptr;
+    LPD3DXBUFFER materials = nullptr;
+    LPD3DXBUFFER adjacency = nullptr;
+    LPD3DXBUFFER effects = nullptr;
+    DWORD numMaterials = 0;
+
+    ~Loaded() {
+        if (mesh) mesh->Release();
+        if (materials) materials->Release();
+        if (adjacency) adjacency->Release();
+        if (effects) effects->Release();
+    }
+};
+
+void Load(const std::string& path, DWORD options, IDirect3DDevice9* device, Loaded* out, bool adjacency = false) {
+    out->hr = D3DXLoadMeshFromXA(path.c_str(), options, device, adjacency ? &out->adjacency : nullptr,
+                                 &out->materials, &out->effects, &out->numMaterials, &out->mesh);
+}
+
+TEST(MeshLoader, FillsBuffersInTheLayoutItsFvfNames) {
+    xtest::TempDir dir;
+    std::string path = dir.Write("model.x", kModel);
+    xfile::MeshData expected = ParseModel(kModel);
+    FakeDevice device;
+    {
+        Loaded l;
+        Load(path, D3DXMESH_MANAGED, &device, &l);
+        ASSERT_EQ(D3D_OK, l.hr);
+        ASSERT_NE(nullptr, l.mesh);
+        EXPECT_EQ((DWORD)(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1), l.mesh->GetFVF());
+        EXPECT_EQ(36u, l.mesh->GetNumBytesPerVertex());
+        EXPECT_EQ(expected.vertices.size(), l.mesh->GetNumVertices());
+        EXPECT_EQ(4u, l.mesh->GetNumFaces());
+        EXPECT_EQ((DWORD)D3DXMESH_MANAGED, l.mesh->GetOptions());
+
+        ASSERT_EQ(1u, device.vertexBuffers.size());
+        ASSERT_EQ(1u, device.indexBuffers.size());
+        meshtest::FakeVB* vb = device.vertexBuffers[0];
+        meshtest::FakeIB* ib = device.indexBuffers[0];
+        EXPECT_EQ(D3DPOOL_MANAGED, vb->pool);
+        EXPECT_EQ(D3DPOOL_MANAGED, ib->pool);
+        EXPECT_EQ(l.mesh->GetFVF(), vb->fvf);
+        EXPECT_EQ(D3DFMT_INDEX16, ib->format);
+        ASSERT_EQ(expected.vertices.size() * 36, vb->data.size());
+        ASSERT_EQ(4u * 3 * 2, ib->data.size());
+        EXPECT_FALSE(vb->locked);
+        EXPECT_FALSE(ib->locked);
+
+        // Position, normal, diffuse, texture coordinate, in that order.
+        for (size_t i = 0; i < expected.vertices.size(); ++i) {
+            const xfile::Vertex& v = expected.vertices[i];
+            const uint8_t* p = &vb->data[i * 36];
+            EXPECT_EQ(0, memcmp(p, v.position, 12)) << i;
+            EXPECT_EQ(0, memcmp(p + 12, v.normal, 12)) << i;
+            EXPECT_EQ(0, memcmp(p + 24, &v.color, 4)) << i;
+            EXPECT_EQ(0, memcmp(p + 28, v.texcoord, 8)) << i;
+        }
+        uint32_t red;
+        memcpy(&red, &vb->data[4 * 36 + 24], 4);
+        EXPECT_EQ(0xFFFF0000u, red);  // the vertex colour of vertex 4
+        for (size_t i = 0; i < expected.indices.size(); ++i) {
+            uint16_t index;
+            memcpy(&index, &ib->data[i * 2], 2);
+            EXPECT_EQ(expected.indices[i], index) << i;
+        }
+
+        // The mesh's own lock hands out the same bytes.
+        void* bytes = nullptr;
+        ASSERT_EQ(D3D_OK, l.mesh->LockVertexBuffer(D3DLOCK_READONLY, &bytes));
+        EXPECT_EQ(vb->data.data(), bytes);
+        EXPECT_EQ(D3D_OK, l.mesh->UnlockVertexBuffer());
+        ASSERT_EQ(D3D_OK, l.mesh->LockIndexBuffer(0, &bytes));
+        EXPECT_EQ(ib->data.data(), bytes);
+        EXPECT_EQ(D3D_OK, l.mesh->UnlockIndexBuffer());
+        DWORD* attributes = nullptr;
+        ASSERT_EQ(D3D_OK, l.mesh->LockAttributeBuffer(D3DLOCK_READONLY, &attributes));
+        EXPECT_EQ(expected.attributes, std::vector<uint32_t>(attributes, attributes + 4));
+        EXPECT_EQ(D3D_OK, l.mesh->UnlockAttributeBuffer());
+    }
+    // Releasing the mesh releases both buffers and the device reference.
+    EXPECT_EQ(0, device.liveBuffers);
+    EXPECT_EQ(1u, device.refs);
+}
+
+TEST(MeshLoader, MaterialBufferAsD3dxLaysItOut) {
+    xtest::TempDir dir;
+    std::string path = dir.Write("model.x", kModel);
+    FakeDevice device;
+    Loaded l;
+    Load(path, D3DXMESH_MANAGED, &device, &l);
+    ASSERT_EQ(D3D_OK, l.hr);
+    ASSERT_EQ(3u, l.numMaterials);
+    ASSERT_NE(nullptr, l.materials);
+    EXPECT_EQ(nullptr, l.effects);
+    const uint8_t* base = static_cast<const uint8_t*>(l.materials->GetBufferPointer());
+    DWORD size = l.materials->GetBufferSize();
+    ASSERT_GE(size, 3 * sizeof(D3DXMATERIAL));
+    const D3DXMATERIAL* m = static_cast<const D3DXMATERIAL*>(l.materials->GetBufferPointer());
+
+    const D3DMATERIAL9& shell = m[0].MatD3D;
+    EXPECT_FLOAT_EQ(0.8f, shell.Diffuse.r);
+    EXPECT_FLOAT_EQ(0.6f, shell.Diffuse.g);
+    EXPECT_FLOAT_EQ(0.4f, shell.Diffuse.b);
+    EXPECT_FLOAT_EQ(1.0f, shell.Diffuse.a);
+    EXPECT_FLOAT_EQ(12.0f, shell.Power);
+    EXPECT_FLOAT_EQ(0.3f, shell.Specular.g);
+    EXPECT_FLOAT_EQ(0.1f, shell.Emissive.r);
+    EXPECT_FLOAT_EQ(0.0f, shell.Emissive.g);
+    EXPECT_EQ(0.0f, shell.Ambient.r);
+    EXPECT_EQ(0.0f, shell.Ambient.a);
+    // The name lives inside the buffer itself, terminated.
+    ASSERT_NE(nullptr, m[0].pTextureFilename);
+    const uint8_t* name = reinterpret_cast<const uint8_t*>(m[0].pTextureFilename);
+    EXPECT_GE(name, base + 3 * sizeof(D3DXMATERIAL));
+    EXPECT_LE(name + strlen(m[0].pTextureFilename) + 1, base + size);
+    EXPECT_STREQ("asset/texture/shell.png", m[0].pTextureFilename);
+
+    EXPECT_EQ(nullptr, m[1].pTextureFilename);
+    EXPECT_FLOAT_EQ(1.0f, m[1].MatD3D.Diffuse.b);
+    EXPECT_EQ(nullptr, m[2].pTextureFilename);
+    EXPECT_FLOAT_EQ(0.5f, m[2].MatD3D.Diffuse.a);
+    EXPECT_FLOAT_EQ(2.0f, m[2].MatD3D.Power);
+}
+
+TEST(MeshLoader, DrawSubsetIssuesOneDrawOfItsRange) {
+    xtest::TempDir dir;
+    std::string path = dir.Write("model.x", kModel);
+    xfile::MeshData expected = ParseModel(kModel);
+    FakeDevice device;
+    Loaded l;
+    Load(path, D3DXMESH_MANAGED, &device, &l);
+    ASSERT_EQ(D3D_OK, l.hr);
+
+    DWORD count = 0;
+    ASSERT_EQ(D3D_OK, l.mesh->GetAttributeTable(nullptr, &count));
+    ASSERT_EQ(expected.ranges.size(), count);
+    std::vector<D3DXATTRIBUTERANGE> table(count);
+    ASSERT_EQ(D3D_OK, l.mesh->GetAttributeTable(table.data(), &count));
+
+    // Material 1 has no faces: DrawSubset succeeds and draws nothing.
+    EXPECT_EQ(D3D_OK, l.mesh->DrawSubset(1));
+    EXPECT_TRUE(device.draws.empty());
+    EXPECT_EQ(D3D_OK, l.mesh->DrawSubset(17));
+    EXPECT_TRUE(device.draws.empty());
+
+    for (DWORD id : {0u, 2u}) {
+        size_t before = device.draws.size();
+        EXPECT_EQ(D3D_OK, l.mesh->DrawSubset(id));
+        ASSERT_EQ(before + 1, device.draws.size()) << "subset " << id;
+        const meshtest::DrawCall& d = device.draws.back();
+        const D3DXATTRIBUTERANGE* r = nullptr;
+        for (const D3DXATTRIBUTERANGE& e : table)
+            if (e.AttribId == id) r = &e;
+        ASSERT_NE(nullptr, r);
+        EXPECT_EQ(D3DPT_TRIANGLELIST, d.type);
+        EXPECT_EQ(0, d.baseVertex);
+        EXPECT_EQ(r->VertexStart, d.minIndex);
+        EXPECT_EQ(r->VertexCount, d.numVertices);
+        EXPECT_EQ(r->FaceStart * 3, d.startIndex);
+        EXPECT_EQ(r->FaceCount, d.primCount);
+        EXPECT_EQ(l.mesh->GetFVF(), d.fvf);
+        EXPECT_EQ(static_cast<IDirect3DVertexBuffer9*>(device.vertexBuffers[0]), d.stream);
+        EXPECT_EQ(0u, d.offset);
+        EXPECT_EQ(36u, d.stride);
+        EXPECT_EQ(static_cast<IDirect3DIndexBuffer9*>(device.indexBuffers[0]), d.indices);
+    }
+    // Material 0 owns one triangle, material 2 three (a quad and a triangle).
+    EXPECT_EQ(1u, device.draws[0].primCount);
+    EXPECT_EQ(3u, device.draws[1].primCount);
+    EXPECT_EQ(0, device.otherDraws);
+}
+
+TEST(MeshLoader, AdjacencyAndOptionalOutParameters) {
+    xtest::TempDir dir;
+    std::string path = dir.Write("model.x", kModel);
+    xfile::MeshData expected = ParseModel(kModel);
+    std::vector<uint32_t> adjacency;
+    xfile::ComputeAdjacency(expected, &adjacency);
+    FakeDevice device;
+    {
+        Loaded l;
+        Load(path, D3DXMESH_MANAGED, &device, &l, true);
+        ASSERT_EQ(D3D_OK, l.hr);
+        ASSERT_NE(nullptr, l.adjacency);
+        ASSERT_EQ(3u * 4 * sizeof(DWORD), l.adjacency->GetBufferSize());
+        const DWORD* a = static_cast<const DWORD*>(l.adjacency->GetBufferPointer());
+        EXPECT_EQ(adjacency, std::vector<uint32_t>(a, a + 12));
+        // The quad's two halves are neighbours.
+        EXPECT_NE(std::vector<uint32_t>(12, 0xFFFFFFFF), adjacency);
+    }
+    // Everything but the file, the device and the mesh may be left out.
+    LPD3DXMESH mesh = nullptr;
+    ASSERT_EQ(D3D_OK, D3DXLoadMeshFromXA(path.c_str(), 0, &device, nullptr, nullptr, nullptr, nullptr, &mesh));
+    ASSERT_NE(nullptr, mesh);
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(D3D_OK, mesh->GetVertexBuffer(&vb));
+    EXPECT_EQ(static_cast<IDirect3DVertexBuffer9*>(device.vertexBuffers.back()), vb);
+    // The mesh's buffer outlives the mesh while the caller holds it.
+    EXPECT_EQ(0u, mesh->Release());
+    EXPECT_EQ(1, device.liveBuffers);
+    vb->Release();
+    EXPECT_EQ(0, device.liveBuffers);
+    EXPECT_EQ(1u, device.refs);
+}
+
+TEST(MeshLoader, ThirtyTwoBitIndices) {
+    xtest::TempDir dir;
+    FakeDevice device;
+    {
+        Loaded l;
+        Load(dir.Write("model.x", kModel), D3DXMESH_MANAGED | D3DXMESH_32BIT, &device, &l);
+        ASSERT_EQ(D3D_OK, l.hr);
+        EXPECT_EQ(D3DFMT_INDEX32, device.indexBuffers.back()->format);
+        EXPECT_EQ(4u * 3 * 4, device.indexBuffers.back()->data.size());
+        xfile::MeshData expected = ParseModel(kModel);
+        EXPECT_EQ(0, memcmp(device.indexBuffers.back()->data.data(), expected.indices.data(), 12 * 4));
+    }
+    {
+        // More vertices than 16-bit indices reach: 32-bit ones, and the
+        // options say so.
+        const uint32_t n = 70000;
+        xtest::BinaryWriter w;
+        std::vector<double> coords((size_t)n * 3);
+        for (uint32_t i = 0; i < n; ++i) coords[(size_t)i * 3] = i;
+        w.Open("Mesh").Ints({n}).Floats(coords).Ints({2, 3, 0, 1, 2, 3, n - 3, n - 2, n - 1}).Close();
+        Loaded l;
+        Load(dir.Write("big.x", w.bytes), D3DXMESH_MANAGED, &device, &l);
+        ASSERT_EQ(D3D_OK, l.hr);
+        EXPECT_EQ(n, l.mesh->GetNumVertices());
+        EXPECT_EQ((DWORD)(D3DXMESH_MANAGED | D3DXMESH_32BIT), l.mesh->GetOptions());
+        meshtest::FakeIB* ib = device.indexBuffers.back();
+        ASSERT_EQ(D3DFMT_INDEX32, ib->format);
+        uint32_t last;
+        memcpy(&last, &ib->data[5 * 4], 4);
+        EXPECT_EQ(n - 1, last);
+        EXPECT_EQ((DWORD)D3DFVF_XYZ, l.mesh->GetFVF());
+        EXPECT_EQ(12u, l.mesh->GetNumBytesPerVertex());
+    }
+}
+
+TEST(MeshLoader, FailuresLeaveEveryOutParameterEmpty) {
+    xtest::TempDir dir;
+    std::string good = dir.Write("good.x", kModel);
+    std::string bad = dir.Write("bad.x", std::string("xof 0303txt 0032 Mesh { 3; 0;0;0;; }"));
+    FakeDevice device;
+
+    auto attempt = [&](const char* path, IDirect3DDevice9* dev, bool withMesh) {
+        LPD3DXBUFFER adjacency = reinterpret_cast<LPD3DXBUFFER>(1);
+        LPD3DXBUFFER materials = reinterpret_cast<LPD3DXBUFFER>(1);
+        LPD3DXBUFFER effects = reinterpret_cast<LPD3DXBUFFER>(1);
+        DWORD count = 99;
+        LPD3DXMESH mesh = reinterpret_cast<LPD3DXMESH>(1);
+        HRESULT hr = D3DXLoadMeshFromXA(path, D3DXMESH_MANAGED, dev, &adjacency, &materials, &effects, &count,
+                                        withMesh ? &mesh : nullptr);
+        EXPECT_TRUE(FAILED(hr));
+        EXPECT_EQ(nullptr, adjacency);
+        EXPECT_EQ(nullptr, materials);
+        EXPECT_EQ(nullptr, effects);
+        EXPECT_EQ(0u, count);
+        if (withMesh) {
+            EXPECT_EQ(nullptr, mesh);
+        }
+        return hr;
+    };
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), attempt((dir.path() + "/missing.x").c_str(), &device, true));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), attempt(dir.path().c_str(), &device, true));  // a directory
+    EXPECT_EQ(D3DXERR_INVALIDDATA, attempt(bad.c_str(), &device, true));
+    EXPECT_EQ(D3DERR_INVALIDCALL, attempt(nullptr, &device, true));
+    EXPECT_EQ(D3DERR_INVALIDCALL, attempt(good.c_str(), nullptr, true));
+    EXPECT_EQ(D3DERR_INVALIDCALL, attempt(good.c_str(), &device, false));
+
+    // The device refusing a buffer fails the load without leaking anything.
+    device.failIndexBuffers = true;
+    EXPECT_EQ(D3DERR_OUTOFVIDEOMEMORY, attempt(good.c_str(), &device, true));
+    device.failIndexBuffers = false;
+    device.failVertexBuffers = true;
+    EXPECT_EQ(D3DERR_OUTOFVIDEOMEMORY, attempt(good.c_str(), &device, true));
+    EXPECT_EQ(0, device.liveBuffers);
+    EXPECT_EQ(1u, device.refs);
+}
+
+TEST(MeshLoader, BackslashPathsAndBinaryFiles) {
+    xtest::TempDir dir;
+    xtest::BinaryWriter w;
+    w.Open("Mesh").Ints({3}).Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).Ints({1, 3, 0, 1, 2});
+    w.Open("MeshTextureCoords").Ints({3}).Floats({0, 0, 1, 0, 0, 1}).Close().Close();
+    std::string path = dir.Write("tri.x", w.bytes);
+    std::string windowsPath = path;
+    windowsPath[windowsPath.rfind('/')] = '\\';
+    FakeDevice device;
+    Loaded l;
+    Load(windowsPath, D3DXMESH_MANAGED, &device, &l);
+    ASSERT_EQ(D3D_OK, l.hr);
+    EXPECT_EQ((DWORD)(D3DFVF_XYZ | D3DFVF_TEX1), l.mesh->GetFVF());
+    EXPECT_EQ(20u, l.mesh->GetNumBytesPerVertex());
+    // No material list: one opaque white material without a texture.
+    ASSERT_EQ(1u, l.numMaterials);
+    const D3DXMATERIAL* m = static_cast<const D3DXMATERIAL*>(l.materials->GetBufferPointer());
+    EXPECT_EQ(nullptr, m[0].pTextureFilename);
+    EXPECT_EQ(1.0f, m[0].MatD3D.Diffuse.r);
+    EXPECT_EQ(1.0f, m[0].MatD3D.Diffuse.a);
+    float u;
+    memcpy(&u, &device.vertexBuffers[0]->data[20 + 12], 4);
+    EXPECT_EQ(1.0f, u);  // vertex 1's texture coordinate follows its position
+}
+
+}  // namespace

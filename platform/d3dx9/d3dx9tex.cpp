@@ -24,6 +24,7 @@
 // Images larger than this on either side are rejected as invalid data rather
 // than decoded into gigabytes of memory.
 #define STBI_MAX_DIMENSIONS 16384
+#define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_FAILURE_USERMSG
 #if defined(__GNUC__)

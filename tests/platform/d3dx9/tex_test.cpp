@@ -14,13 +14,14 @@
 #include "tex_fake_device.h"
 #include "tex_real_device.h"
 
+#define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #if defined(__GNUC__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #pragma GCC diagnostic ignored "-Wunused-function"
 #endif
-#include <stb_image_write.h>
+#include <stb/stb_image_write.h>
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
@@ -188,7 +189,7 @@ TEST_F(TextureFiles, FailuresReturnAnErrorAndNoTexture) {
     EXPECT_EQ(tex, nullptr);
 
     const std::string corrupt = Path("corrupt.png");
-    WriteFile(corrupt, std::string("\x89PNG\r\n\x1a\n this is not image data at all", 40));
+    WriteFile(corrupt, std::string("\x89PNG\r\n\x1a\n", 8) + " this is not image data at all");
     tex = reinterpret_cast<IDirect3DTexture9*>(1);
     EXPECT_EQ(D3DXCreateTextureFromFileA(&device, corrupt.c_str(), &tex), D3DXERR_INVALIDDATA);
     EXPECT_EQ(tex, nullptr);

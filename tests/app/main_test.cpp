@@ -26,17 +26,19 @@ TEST(WindowPlacement, CentresAndNeverLeavesTheScreen) {
 TEST(FramePacing, AFrameIsDueEverySixtiethAndLateFramesAreNotMadeUp) {
     ResetFrameRate(100.0);
     EXPECT_FALSE(StartFrameIfDue(100.0));
-    EXPECT_FALSE(StartFrameIfDue(100.016));
-    EXPECT_TRUE(StartFrameIfDue(100.0 + 1.0 / 60.0));
-    EXPECT_FALSE(StartFrameIfDue(100.0 + 1.0 / 60.0 + 0.001));
+    EXPECT_FALSE(StartFrameIfDue(100.0166));
+    EXPECT_TRUE(StartFrameIfDue(100.0167));
+    EXPECT_FALSE(StartFrameIfDue(100.0168));
+    EXPECT_FALSE(StartFrameIfDue(100.0333));
+    EXPECT_TRUE(StartFrameIfDue(100.0334));
 
     // Half a second late: one frame at once, then the next only a full period
     // after the late one began.
-    double late = 100.0 + 1.0 / 60.0 + 0.5;
+    const double late = 100.5334;
     EXPECT_TRUE(StartFrameIfDue(late));
     EXPECT_FALSE(StartFrameIfDue(late + 0.001));
-    EXPECT_FALSE(StartFrameIfDue(late + 0.016));
-    EXPECT_TRUE(StartFrameIfDue(late + 0.017));
+    EXPECT_FALSE(StartFrameIfDue(late + 0.0166));
+    EXPECT_TRUE(StartFrameIfDue(late + 0.0167));
 }
 
 TEST(FrameRate, MeasuredOncePerSecondFromTheFramesCounted) {

@@ -84,27 +84,50 @@ TEST_F(RendererTest, FrameIsClearedToTheGameBlue) {
     }
 }
 
-TEST_F(RendererTest, HalfBlackFillDarkensTheWholeScreenByHalf) {
+TEST_F(RendererTest, HalfBlackFillDarkensTheScreenByHalf) {
     DrawScreenFill(0x80000000);
     // Source alpha blending: clear colour times (1 - 128/255).
     const double keep = 1.0 - 128.0 / 255.0;
-    const int points[][2] = {{0, 0}, {1679, 0}, {0, 899}, {1679, 899}, {840, 450}};
+    const int points[][2] = {{1, 1}, {1679, 1}, {1, 899}, {1679, 899}, {840, 450}};
     for (const auto& point : points) {
         ExpectNear(Pixel(point[0], point[1]), (int)(0x01 * keep + 0.5), (int)(0x8C * keep + 0.5),
                    (int)(0xFF * keep + 0.5), 2);
     }
 }
 
-TEST_F(RendererTest, FadeDrawsNothingAtZeroAndCoversAllAtFullBlack) {
+// The fill has no half-pixel shift, so its top and left edges run through the
+// centres of row 0 and column 0; with Direct3D's top-left rule both are covered.
+TEST_F(RendererTest, ScreenFillCoversTheTopRowAndLeftColumn) {
+    DrawScreenFill(0xFF000000);
+    EXPECT_EQ(Pixel(0, 0), 0xFF000000u);
+    EXPECT_EQ(Pixel(840, 0), 0xFF000000u);
+    EXPECT_EQ(Pixel(0, 450), 0xFF000000u);
+    EXPECT_EQ(Pixel(1679, 0), 0xFF000000u);
+    EXPECT_EQ(Pixel(0, 899), 0xFF000000u);
+}
+
+TEST_F(RendererTest, FadeDrawsNothingAtZeroAndDarkensAtFullBlack) {
     DrawFade();
     EXPECT_EQ(Pixel(840, 450), 0xFF018CFFu);
+    EXPECT_EQ(Pixel(1, 1), 0xFF018CFFu);
 
     StartFade(true, 255);
     UpdateFade();
     ASSERT_EQ(GetFadeAlpha(), 255);
     DrawFade();
-    EXPECT_EQ(Pixel(0, 0), 0xFF000000u);
+    EXPECT_EQ(Pixel(840, 450), 0xFF000000u);
+    EXPECT_EQ(Pixel(1, 1), 0xFF000000u);
     EXPECT_EQ(Pixel(1679, 899), 0xFF000000u);
+    InitFade();
+
+    // Half way through a fade-out.
+    ClearFrame(device_);
+    StartFade(true, 15);
+    for (int frame = 0; frame < 8; frame++) UpdateFade();
+    ASSERT_EQ(GetFadeAlpha(), 120);
+    DrawFade();
+    const double keep = 1.0 - 120.0 / 255.0;
+    ExpectNear(Pixel(840, 450), (int)(0x01 * keep + 0.5), (int)(0x8C * keep + 0.5), (int)(0xFF * keep + 0.5), 2);
     InitFade();
 }
 

@@ -1,0 +1,178 @@
+// Shared set-up of the Direct3D 9 layer tests: a window made through our
+// Win32 layer, a device on it, and helpers to draw and read pixels back.
+// Tests skip when no window or no OpenGL 3.3 context can be had.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <d3d9.h>
+#include <winapi_testing.h>
+
+#include <stdlib.h>
+#include <string>
+#include <vector>
+
+namespace d3d9test {
+
+// Pretransformed, coloured, textured: the game's 2-D vertex.
+struct RhwVertex {
+    float x, y, z, rhw;
+    D3DCOLOR color;
+    float u, v;
+};
+const DWORD kRhwFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+struct ColorVertex {
+    float x, y, z;
+    D3DCOLOR color;
+};
+const DWORD kColorFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+
+struct NormalVertex {
+    float x, y, z;
+    float nx, ny, nz;
+};
+const DWORD kNormalFvf = D3DFVF_XYZ | D3DFVF_NORMAL;
+
+inline int Channel(uint32_t c, int shift) { return (int)((c >> shift) & 0xff); }
+
+// True when every colour channel of `got` is within `tol` of `want`.
+inline ::testing::AssertionResult ColorNear(uint32_t got, uint32_t want, int tol) {
+    for (int s : {16, 8, 0}) {
+        if (abs(Channel(got, s) - Channel(want, s)) > tol) {
+            char buf[96];
+            snprintf(buf, sizeof buf, "got 0x%08X, want 0x%08X (+-%d)", got, want, tol);
+            return ::testing::AssertionFailure() << buf;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+class D3D9Test : public ::testing::Test {
+public:
+    void SetUp() override {
+        if (!OpenDevice(kWidth, kHeight, nullptr)) GTEST_SKIP() << m_skipReason;
+    }
+
+    void TearDown() override { CloseDevice(); }
+
+    // Default presentation parameters: windowed, depth buffer, no vsync.
+    static D3DPRESENT_PARAMETERS Params(UINT w, UINT h) {
+        D3DPRESENT_PARAMETERS pp;
+        ZeroMemory(&pp, sizeof pp);
+        pp.BackBufferWidth = w;
+        pp.BackBufferHeight = h;
+        pp.BackBufferFormat = D3DFMT_UNKNOWN;
+        pp.BackBufferCount = 1;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.Windowed = TRUE;
+        pp.EnableAutoDepthStencil = TRUE;
+        pp.AutoDepthStencilFormat = D3DFMT_D16;
+        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        return pp;
+    }
+
+    // A shown window whose client area is w x h.
+    HWND MakeWindow(int w, int h) {
+        static bool registered = false;
+        if (!registered) {
+            WNDCLASSA wc;
+            ZeroMemory(&wc, sizeof wc);
+            wc.lpfnWndProc = DefWindowProcA;
+            wc.lpszClassName = "D3D9TestWindow";
+            RegisterClassA(&wc);
+            registered = true;
+        }
+        const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+        RECT r = {0, 0, w, h};
+        AdjustWindowRect(&r, style, FALSE);
+        HWND hwnd = CreateWindowExA(0, "D3D9TestWindow", "d3d9 test", style, 0, 0, r.right - r.left,
+                                    r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+        if (hwnd) ShowWindow(hwnd, SW_SHOW);
+        return hwnd;
+    }
+
+    // Window of (w, h), device with `pp` (or the defaults at that size).
+    bool OpenDevice(int w, int h, D3DPRESENT_PARAMETERS* pp) {
+        m_hwnd = MakeWindow(w, h);
+        if (!m_hwnd) {
+            m_skipReason = "no window can be opened here";
+            return false;
+        }
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        if (!m_d3d) {
+            m_skipReason = "Direct3DCreate9 failed";
+            return false;
+        }
+        D3DPRESENT_PARAMETERS def = Params((UINT)w, (UINT)h);
+        const HRESULT hr = m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_hwnd,
+                                               D3DCREATE_HARDWARE_VERTEXPROCESSING, pp ? pp : &def, &m_dev);
+        if (FAILED(hr) || !m_dev) {
+            m_skipReason = "no OpenGL 3.3 device can be made here";
+            return false;
+        }
+        m_width = pp ? (int)pp->BackBufferWidth : w;
+        m_height = pp ? (int)pp->BackBufferHeight : h;
+        return true;
+    }
+
+    void CloseDevice() {
+        if (m_dev) m_dev->Release();
+        if (m_d3d) m_d3d->Release();
+        if (m_hwnd) DestroyWindow(m_hwnd);
+        WinapiTest_DrainMessages();
+        m_dev = nullptr;
+        m_d3d = nullptr;
+        m_hwnd = nullptr;
+    }
+
+    std::vector<uint32_t> Read(int x, int y, int w, int h) {
+        std::vector<uint32_t> px((size_t)w * h, 0);
+        EXPECT_TRUE(WinapiTest_ReadBackBuffer(m_dev, x, y, w, h, px.data()));
+        return px;
+    }
+    uint32_t Pixel(int x, int y) { return Read(x, y, 1, 1)[0]; }
+
+    void ClearTo(D3DCOLOR c) { ASSERT_EQ(D3D_OK, m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, c, 1.0f, 0)); }
+
+    // A screen-space rectangle covering pixels [x0, x1) x [y0, y1), drawn
+    // with the half-pixel shift the game uses.
+    HRESULT DrawRect(float x0, float y0, float x1, float y1, D3DCOLOR color, float z = 0.0f, float u0 = 0.0f,
+                     float v0 = 0.0f, float u1 = 1.0f, float v1 = 1.0f) {
+        const RhwVertex v[4] = {
+            {x0 - 0.5f, y0 - 0.5f, z, 1.0f, color, u0, v0},
+            {x1 - 0.5f, y0 - 0.5f, z, 1.0f, color, u1, v0},
+            {x0 - 0.5f, y1 - 0.5f, z, 1.0f, color, u0, v1},
+            {x1 - 0.5f, y1 - 0.5f, z, 1.0f, color, u1, v1},
+        };
+        m_dev->SetFVF(kRhwFvf);
+        return m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(RhwVertex));
+    }
+
+    // A texture of w x h A8R8G8B8 texels given row by row.
+    IDirect3DTexture9* MakeTexture(UINT w, UINT h, const std::vector<uint32_t>& texels,
+                                   D3DFORMAT format = D3DFMT_A8R8G8B8) {
+        IDirect3DTexture9* tex = nullptr;
+        EXPECT_EQ(D3D_OK, m_dev->CreateTexture(w, h, 1, 0, format, D3DPOOL_MANAGED, &tex, nullptr));
+        if (!tex) return nullptr;
+        D3DLOCKED_RECT lr;
+        EXPECT_EQ(D3D_OK, tex->LockRect(0, &lr, nullptr, 0));
+        for (UINT y = 0; y < h; ++y)
+            memcpy(static_cast<uint8_t*>(lr.pBits) + (size_t)y * lr.Pitch, &texels[(size_t)y * w], w * 4);
+        tex->UnlockRect(0);
+        return tex;
+    }
+
+    // Writes a read-back to $D3D9_TEST_PNG_DIR/<name>.png for looking at.
+    void DumpPng(const char* name, int w, int h, const std::vector<uint32_t>& px);
+
+    static const int kWidth = 256;
+    static const int kHeight = 128;
+    HWND m_hwnd = nullptr;
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_dev = nullptr;
+    int m_width = 0, m_height = 0;
+    std::string m_skipReason;
+};
+
+}  // namespace d3d9test

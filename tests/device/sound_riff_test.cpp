@@ -2,6 +2,9 @@
 // the start-up messages for every kind of damaged file.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "device/sound.h"
 #include "sound_test_files.h"
 #include "winapi_testing.h"
@@ -183,7 +186,11 @@ TEST_F(SoundFileTest, MissingFileIsReportedOnceAndEarlierSoundsKeepTheirVoices) 
     StopSoundAll();
     PlaySound(BGM_GAME1);
     XAUDIO2_VOICE_STATE state = {};
-    GetSoundVoice(BGM_GAME1)->GetState(&state);
+    for (int i = 0; i < 100; i++) {  // the flush lands on the mixer's next pass
+        GetSoundVoice(BGM_GAME1)->GetState(&state);
+        if (state.BuffersQueued == 1) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     EXPECT_EQ(state.BuffersQueued, 1u);
 }
 

@@ -14,8 +14,8 @@
 
 #include "platform/common/winapi_internal.h"
 #include "platform/dinput/keymap.h"
-#include "testing/dinput_testing.h"
-#include "testing/win32_testing.h"
+#include "dinput_testing.h"
+#include "win32_testing.h"
 
 namespace {
 

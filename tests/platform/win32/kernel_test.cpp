@@ -10,7 +10,7 @@
 #include <chrono>
 #include <thread>
 
-#include "testing/win32_testing.h"
+#include "win32_testing.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/common/winapi_internal.h"
-#include "testing/win32_testing.h"
+#include "win32_testing.h"
 
 namespace {
 

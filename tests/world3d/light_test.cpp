@@ -25,7 +25,7 @@ class LightTest : public SceneryDeviceTest {};
 
 TEST_F(LightTest, FacesTurnedUpAreLitAndOthersGetOnlyTheAmbientTerm)
 {
-    EnterTempWorkingDirectory();
+    const std::string dir = EnterTempWorkingDirectory();
     mkdir("model", 0755);
     // Two rows of three quads (normal up, sideways, down): white and grey.
     const float normals[3][3] = {{0, 1, 0}, {1, 0, 0}, {0, -1, 0}};
@@ -86,6 +86,7 @@ TEST_F(LightTest, FacesTurnedUpAreLitAndOthersGetOnlyTheAmbientTerm)
     EXPECT_EQ(ambient, 0xFF443355u);
     EXPECT_EQ(normalize, (DWORD)TRUE);
     ReleaseModel(MODEL_PLAYER);
+    RemoveTempWorkingDirectory(dir);
 }
 
 }  // namespace

@@ -33,6 +33,7 @@ protected:
         for (int i = 0; i < MODEL_COUNT; i++) {
             ReleaseModel(i);
         }
+        RemoveTempWorkingDirectory(m_dir);
     }
 
     void WriteModel(int index, const std::vector<TestQuad>& quads, const std::vector<TestMaterial>& materials)

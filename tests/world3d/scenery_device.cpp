@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "app/main.h"
 #include "app/renderer.h"
 #include "device/keyboard.h"
@@ -129,8 +131,15 @@ bool ProjectToScreen(const D3DXVECTOR3& world, const D3DXMATRIX& view, const D3D
     return true;
 }
 
+namespace {
+std::string g_startDirectory;
+}
+
 std::string EnterTempWorkingDirectory()
 {
+    if (g_startDirectory.empty()) {
+        g_startDirectory = std::filesystem::current_path().string();
+    }
     char dir[] = "/tmp/scenery-test-XXXXXX";
     if (mkdtemp(dir) == nullptr) {
         ADD_FAILURE() << "no temporary directory";
@@ -140,6 +149,18 @@ std::string EnterTempWorkingDirectory()
         ADD_FAILURE() << "cannot enter " << dir;
     }
     return dir;
+}
+
+void RemoveTempWorkingDirectory(const std::string& dir)
+{
+    if (dir.empty()) {
+        return;
+    }
+    if (!g_startDirectory.empty() && chdir(g_startDirectory.c_str()) != 0) {
+        ADD_FAILURE() << "cannot go back to " << g_startDirectory;
+    }
+    std::error_code error;
+    std::filesystem::remove_all(dir, error);
 }
 
 void WriteTextFile(const std::string& path, const std::string& text)

@@ -38,6 +38,8 @@ bool ProjectToScreen(const D3DXVECTOR3& world, const D3DXMATRIX& view, const D3D
 
 // A fresh empty directory under /tmp, made the working directory; returns its path.
 std::string EnterTempWorkingDirectory();
+// Leaves it (back to the directory the test started in) and deletes it.
+void RemoveTempWorkingDirectory(const std::string& dir);
 void WriteTextFile(const std::string& path, const std::string& text);
 
 // Read-back of a vertex or index buffer through its Lock (our layer keeps a

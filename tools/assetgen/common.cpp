@@ -349,7 +349,8 @@ void drawMask(Image& img, const Mask& m, int ox, int oy, const Paint& paint, flo
 }
 
 float drawTextCentred(Image& img, const Font& font, const std::string& text, float cx, float cy, float pixelHeight,
-                      const TextStyle& st, float maxW, float maxH, float letterSpacing) {
+                      const TextStyle& st, float maxW, float maxH, float letterSpacing,
+                      const std::string& verticalReference) {
   int pad = int(std::ceil(st.outlineWidth + st.outline2Width + std::abs(st.shadowDx) + std::abs(st.shadowDy) +
                           2 * st.shadowBlur)) + 2;
   Mask m;
@@ -365,6 +366,11 @@ float drawTextCentred(Image& img, const Font& font, const std::string& text, flo
     letterSpacing *= k;
   }
   int ox = int(std::lround(cx - (x0 + x1 + 1) * 0.5f));
+  if (!verticalReference.empty()) {
+    Mask ref = font.render(verticalReference, pixelHeight, pad, letterSpacing);
+    int rx0, rx1;
+    if (!inkBox(ref, rx0, y0, rx1, y1)) return pixelHeight;
+  }
   int oy = int(std::lround(cy - (y0 + y1 + 1) * 0.5f));
   Mask inner = st.outlineWidth > 0 ? dilate(m, st.outlineWidth) : m;
   Mask outer = st.outline2.a > 0 ? dilate(m, st.outlineWidth + st.outline2Width) : inner;

@@ -134,8 +134,11 @@ struct TextStyle {
 };
 // Draws text with its ink box centred on (cx, cy); fits it into maxW x maxH
 // by shrinking the pixel height if needed. Returns the pixel height used.
+// With a vertical reference (e.g. "H"), the text is placed vertically as
+// that reference would be, so a row of glyphs keeps one baseline.
 float drawTextCentred(Image& img, const Font& font, const std::string& text, float cx, float cy, float pixelHeight,
-                      const TextStyle& style, float maxW = 1e9f, float maxH = 1e9f, float letterSpacing = 0.f);
+                      const TextStyle& style, float maxW = 1e9f, float maxH = 1e9f, float letterSpacing = 0.f,
+                      const std::string& verticalReference = "");
 
 // -------------------------------------------------------------------- files
 bool makeDirs(const std::string& path);

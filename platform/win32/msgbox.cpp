@@ -329,6 +329,11 @@ void Draw(Box& box) {
         }
         DrawTextAt(r, box.font, b.label, black, 0, 0, true, &b.rect);
     }
+    // An outline of its own: without a window manager the box has no frame
+    // and would melt into a light window behind it.
+    SDL_Rect outline = {0, 0, box.width, box.height};
+    SDL_SetRenderDrawColor(r, 112, 112, 112, 255);
+    SDL_RenderDrawRect(r, &outline);
     SDL_RenderPresent(r);
 }
 

@@ -211,21 +211,26 @@ private:
     std::atomic<ULONG> refs_{1};
 };
 
-// The objects of the predefined keyboard format: one optional button per key.
-DIOBJECTDATAFORMAT g_keyboardObjects[256];
+// The objects of the predefined keyboard format: one optional button
+// (DIDFT_OPTIONAL | DIDFT_BUTTON | instance) per key. Built at compile time,
+// so the format is complete before any code runs.
+struct KeyboardObjects {
+    DIOBJECTDATAFORMAT items[256];
+};
 
-bool FillKeyboardObjects() {
-    for (DWORD i = 0; i < 256; ++i)
-        g_keyboardObjects[i] = DIOBJECTDATAFORMAT{&GUID_Key, i, 0x80000000u | (i << 8) | 0x0Cu, 0};
-    return true;
+constexpr KeyboardObjects MakeKeyboardObjects() {
+    KeyboardObjects o{};
+    for (DWORD i = 0; i < 256; ++i) o.items[i] = DIOBJECTDATAFORMAT{&GUID_Key, i, 0x80000000u | (i << 8) | 0x0Cu, 0};
+    return o;
 }
-const bool g_keyboardObjectsFilled = FillKeyboardObjects();
+
+KeyboardObjects g_keyboardObjects = MakeKeyboardObjects();
 
 }  // namespace
 }  // namespace winapi
 
 extern "C" const DIDATAFORMAT c_dfDIKeyboard = {
-    sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256, 256, winapi::g_keyboardObjects};
+    sizeof(DIDATAFORMAT), sizeof(DIOBJECTDATAFORMAT), DIDF_RELAXIS, 256, 256, winapi::g_keyboardObjects.items};
 
 extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, LPVOID* ppvOut,
                                              LPUNKNOWN punkOuter) {
@@ -236,7 +241,6 @@ extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, R
     if (dwVersion > 0x0800) return DIERR_BETADIRECTINPUTVERSION;
     if (riidltf != IID_IDirectInput8A) return E_NOINTERFACE;
     if (punkOuter) return DIERR_NOAGGREGATION;
-    (void)winapi::g_keyboardObjectsFilled;
     winapi::StartListening();
     *ppvOut = static_cast<IDirectInput8A*>(new winapi::DirectInput());
     return DI_OK;

@@ -1,165 +1,118 @@
-// Main module: window placement, frame pacing without catch-up, the frame-rate
-// measurement, the quit confirmation of the window procedure and the message
-// loop's exit code.
+// Main module: window placement, pacing without catch-up frames, the
+// frame-rate measurement and its text, the quit confirmation and the loop's
+// exit code.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <string.h>
+#include <string>
 
+#include "app/debugtext.h"
 #include "app/main.h"
 #include "win32_testing.h"
 
+HWND MakeTestWindow();
+
 namespace {
 
-TEST(WindowPlacement, CentresAndNeverLeavesTheScreen) {
+TEST(MainLoop, WindowIsCentredButNeverPlacedOffTheScreen) {
     EXPECT_EQ(GetCenteredWindowPosition(1920, 1686), 117);
     EXPECT_EQ(GetCenteredWindowPosition(1921, 1686), 117);
-    EXPECT_EQ(GetCenteredWindowPosition(1080, 929), 75);
     EXPECT_EQ(GetCenteredWindowPosition(1686, 1686), 0);
-    // Smaller screens put the window at 0 on that axis, including the case
-    // where truncation toward zero of a negative half gives 0 or -1.
-    EXPECT_EQ(GetCenteredWindowPosition(1685, 1686), 0);
-    EXPECT_EQ(GetCenteredWindowPosition(1684, 1686), 0);
+    EXPECT_EQ(GetCenteredWindowPosition(1684, 1686), 0);  // -1 after truncation
     EXPECT_EQ(GetCenteredWindowPosition(800, 1686), 0);
 }
 
-TEST(FramePacing, AFrameIsDueEverySixtiethAndLateFramesAreNotMadeUp) {
+TEST(MainLoop, FramesAreDueEverySixtiethWithoutCatchUp) {
     ResetFrameRate(100.0);
-    EXPECT_FALSE(StartFrameIfDue(100.0));
     EXPECT_FALSE(StartFrameIfDue(100.0166));
     EXPECT_TRUE(StartFrameIfDue(100.0167));
-    EXPECT_FALSE(StartFrameIfDue(100.0168));
     EXPECT_FALSE(StartFrameIfDue(100.0333));
-    EXPECT_TRUE(StartFrameIfDue(100.0334));
-
-    // Half a second late: one frame at once, then the next only a full period
-    // after the late one began.
-    const double late = 100.5334;
-    EXPECT_TRUE(StartFrameIfDue(late));
-    EXPECT_FALSE(StartFrameIfDue(late + 0.001));
-    EXPECT_FALSE(StartFrameIfDue(late + 0.0166));
-    EXPECT_TRUE(StartFrameIfDue(late + 0.0167));
+    EXPECT_TRUE(StartFrameIfDue(100.5));  // late: one frame at once...
+    EXPECT_FALSE(StartFrameIfDue(100.501));  // ...and no second one to make up
+    EXPECT_FALSE(StartFrameIfDue(100.5166));
+    EXPECT_TRUE(StartFrameIfDue(100.5167));
 }
 
-TEST(FrameRate, MeasuredOncePerSecondFromTheFramesCounted) {
+TEST(MainLoop, FrameRateIsMeasuredOncePerSecond) {
     ResetFrameRate(10.0);
-    EXPECT_EQ(GetFps(), 0.0f);
-    EXPECT_EQ(GetFrameCount(), 0);
-
-    // The first second shows 0.
     for (int i = 0; i < 59; i++) UpdateFrameRate(10.0 + 0.016 * i);
-    EXPECT_EQ(GetFps(), 0.0f);
-    EXPECT_EQ(GetFrameCount(), 59);
-
+    EXPECT_EQ(GetFps(), 0.0f);  // the first second shows 0
     UpdateFrameRate(11.0);
     EXPECT_FLOAT_EQ(GetFps(), 60.0f);
-
-    // Slow frames: 20 frames over 1.5 s, the last one late.
     for (int i = 1; i < 20; i++) UpdateFrameRate(11.0 + 0.05 * i);
     EXPECT_FLOAT_EQ(GetFps(), 60.0f);
-    UpdateFrameRate(12.5);
+    UpdateFrameRate(12.5);  // 20 frames in 1.5 s
     EXPECT_FLOAT_EQ(GetFps(), (float)(20.0 / 1.5));
     EXPECT_EQ(GetFrameCount(), 80);
-
-    // An uneven span, computed in double and stored as float.
-    for (int i = 0; i < 6; i++) UpdateFrameRate(12.9);
-    UpdateFrameRate(13.6);
-    EXPECT_FLOAT_EQ(GetFps(), (float)(7.0 / 1.1));
 }
 
-class QuitConfirmationTest : public ::testing::Test {
+TEST(MainLoop, FrameRateTextHasTwoDecimalsAndIsCutAt255) {
+    DrawDebugText(8, 8, "FPS : %.2f", (double)59.98f);
+    EXPECT_STREQ(GetDebugText(), "FPS : 59.98");
+    std::string text(300, 'x');
+    text[254] = 'b';
+    DrawDebugText(0, 0, "%s", text.c_str());
+    EXPECT_EQ(std::string(GetDebugText()), text.substr(0, 255));
+}
+
+class QuitTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        RegisterGameWindowClass(NULL);
-        window_ = CreateGameWindow(NULL);
+        window_ = MakeTestWindow();
         if (!window_) GTEST_SKIP() << "no window can be made here";
         WinapiTest_DrainMessages();
         WinapiTest_ClearMessageBoxes();
     }
     void TearDown() override {
         WinapiTest_RemoveMessageBoxHook();
-        if (window_ && !destroyed_) DestroyWindow(window_);
+        RECT r;
+        if (window_ && GetClientRect(window_, &r)) DestroyWindow(window_);
         WinapiTest_DrainMessages();
     }
-
-    // Takes every waiting message; true if one was WM_QUIT (its code in *code).
-    bool TakeQuit(WPARAM* code) {
+    // Asks with the given answer; returns the WM_QUIT code posted, or -1.
+    int Ask(int answer, UINT message, WPARAM wParam) {
+        WinapiTest_InstallMessageBoxHook(answer);
+        SendMessageA(window_, message, wParam, 0);
         MSG msg;
-        bool quit = false;
+        int code = -1;
         for (int i = 0; i < 1000 && PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE); i++) {
-            if (msg.message == WM_QUIT) {
-                quit = true;
-                *code = msg.wParam;
-            }
+            if (msg.message == WM_QUIT) code = (int)msg.wParam;
         }
-        return quit;
+        return code;
     }
-
-    void ExpectOneConfirmation() {
+    void ExpectAsked(size_t times) {
         const std::vector<WinapiMessageBoxRecord>& boxes = WinapiTest_MessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "本当に終了してよろしいですか？");
-        EXPECT_EQ(boxes[0].caption, "確認");
-        EXPECT_EQ(boxes[0].flags, (UINT)(MB_OKCANCEL | MB_DEFBUTTON2));
+        ASSERT_EQ(boxes.size(), times);
+        for (const WinapiMessageBoxRecord& box : boxes) {
+            EXPECT_EQ(box.text, "本当に終了してよろしいですか？");
+            EXPECT_EQ(box.caption, "確認");
+            EXPECT_EQ(box.flags, (UINT)(MB_OKCANCEL | MB_DEFBUTTON2));
+        }
     }
-
     HWND window_ = NULL;
-    bool destroyed_ = false;
 };
 
-TEST_F(QuitConfirmationTest, EscapeAnsweredWithCancelKeepsRunning) {
-    WinapiTest_InstallMessageBoxHook(IDCANCEL);
-    SendMessageA(window_, WM_KEYDOWN, VK_ESCAPE, 0);
-    ExpectOneConfirmation();
-    WPARAM code = 99;
-    EXPECT_FALSE(TakeQuit(&code));
-    RECT client;
-    EXPECT_TRUE(GetClientRect(window_, &client));
+TEST_F(QuitTest, CancelKeepsTheWindowAndOkQuitsWithZero) {
+    RECT r;
+    ASSERT_TRUE(GetClientRect(window_, &r));
+    EXPECT_EQ(r.right - r.left, SCREEN_WIDTH);
+    EXPECT_EQ(r.bottom - r.top, SCREEN_HEIGHT);
+    EXPECT_EQ(Ask(IDOK, WM_KEYDOWN, VK_SPACE), -1);
+    ExpectAsked(0);
+    EXPECT_EQ(Ask(IDCANCEL, WM_KEYDOWN, VK_ESCAPE), -1);
+    EXPECT_EQ(Ask(IDCANCEL, WM_CLOSE, 0), -1);
+    ExpectAsked(2);
+    EXPECT_TRUE(GetClientRect(window_, &r));
+    EXPECT_EQ(Ask(IDOK, WM_KEYDOWN, VK_ESCAPE), 0);
+    ExpectAsked(3);
+    EXPECT_FALSE(GetClientRect(window_, &r));
 }
 
-TEST_F(QuitConfirmationTest, OtherKeysAskNothing) {
-    WinapiTest_InstallMessageBoxHook(IDOK);
-    SendMessageA(window_, WM_KEYDOWN, VK_SPACE, 0);
-    SendMessageA(window_, WM_KEYDOWN, VK_RETURN, 0);
-    EXPECT_TRUE(WinapiTest_MessageBoxes().empty());
-    WPARAM code = 99;
-    EXPECT_FALSE(TakeQuit(&code));
-}
-
-TEST_F(QuitConfirmationTest, CloseAnsweredWithOkDestroysAndQuitsWithZero) {
-    WinapiTest_InstallMessageBoxHook(IDOK);
-    EXPECT_EQ(SendMessageA(window_, WM_CLOSE, 0, 0), 0);
-    destroyed_ = true;
-    ExpectOneConfirmation();
-    WPARAM code = 99;
-    EXPECT_TRUE(TakeQuit(&code));
-    EXPECT_EQ(code, 0u);
-    RECT client;
-    EXPECT_FALSE(GetClientRect(window_, &client));
-}
-
-TEST_F(QuitConfirmationTest, EscapeAnsweredWithOkQuits) {
-    WinapiTest_InstallMessageBoxHook(IDOK);
-    SendMessageA(window_, WM_KEYDOWN, VK_ESCAPE, 0);
-    destroyed_ = true;
-    ExpectOneConfirmation();
-    WPARAM code = 99;
-    EXPECT_TRUE(TakeQuit(&code));
-    EXPECT_EQ(code, 0u);
-}
-
-TEST_F(QuitConfirmationTest, WindowHasTheFixedClientArea) {
-    RECT client;
-    ASSERT_TRUE(GetClientRect(window_, &client));
-    EXPECT_EQ(client.right - client.left, SCREEN_WIDTH);
-    EXPECT_EQ(client.bottom - client.top, SCREEN_HEIGHT);
-}
-
-TEST_F(QuitConfirmationTest, LoopDrainsMessagesBeforeAnyFrameAndReturnsTheQuitCode) {
+TEST_F(QuitTest, CloseBoxWithOkQuitsAndTheLoopReturnsTheCode) {
+    EXPECT_EQ(Ask(IDOK, WM_CLOSE, 0), 0);
+    ExpectAsked(1);
     int frames = GetFrameCount();
     PostQuitMessage(7);
-    EXPECT_EQ(RunMessageLoop(), 7);
+    EXPECT_EQ(RunMessageLoop(), 7);  // waiting messages come before any frame
     EXPECT_EQ(GetFrameCount(), frames);
 }
 

@@ -350,15 +350,15 @@ TEST(XFileText, MaterialIndicesShorterThanFacesRepeatTheLast) {
     MeshData m = MustParse(XFile(
         "Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;;\n"
         " 4; 3;0,1,2;, 3;1,3,2;, 3;0,2,1;, 3;2,3,1;;\n"
-        " MeshMaterialList { 2; 2; 1, 0;;\n"
+        " MeshMaterialList { 2; 2; 0, 1;;\n"
         "  Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\n"
         "  Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }"));
-    // Faces 1, 2 and 3 take the last listed index, 0; face 0 takes 1.
-    EXPECT_EQ((std::vector<uint32_t>{0, 0, 0, 1}), m.attributes);
-    EXPECT_EQ((std::vector<uint32_t>{1, 3, 2}), Face(m, 0));
-    EXPECT_EQ((std::vector<uint32_t>{0, 2, 1}), Face(m, 1));
-    EXPECT_EQ((std::vector<uint32_t>{2, 3, 1}), Face(m, 2));
-    EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), Face(m, 3));
+    // Faces 1, 2 and 3 take the last listed index, 1; face 0 takes 0.
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, 1, 1}), m.attributes);
+    EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), Face(m, 0));
+    EXPECT_EQ((std::vector<uint32_t>{1, 3, 2}), Face(m, 1));
+    EXPECT_EQ((std::vector<uint32_t>{0, 2, 1}), Face(m, 2));
+    EXPECT_EQ((std::vector<uint32_t>{2, 3, 1}), Face(m, 3));
 }
 
 TEST(XFileText, SeveralMaterialsGiveSubsetsInMaterialOrder) {
@@ -404,6 +404,15 @@ TEST(XFileText, MaterialReferencesResolveByNameAndGuid) {
     EXPECT_EQ((std::vector<uint32_t>{0, 2}), m.attributes);
 
     ExpectFails(XFile(std::string(materials) + mesh), "reference to an undefined material");
+
+    // A name defined twice: a reference takes the definition last seen before it.
+    MeshData twice = MustParse(XFile(
+        "Material A { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; }\n"
+        "Material A { 1;1;1;1;; 2; 0;0;0;; 0;0;0;; }\n"
+        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; { A } } }\n"
+        "Material A { 1;1;1;1;; 3; 0;0;0;; 0;0;0;; }\n"));
+    ASSERT_EQ(1u, twice.materials.size());
+    EXPECT_EQ(2.0f, twice.materials[0].power);
     ExpectFails(XFile("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; { } } }"),
                 "empty reference");
 }
@@ -572,7 +581,10 @@ TEST(XFileBad, CountsAndIndices) {
                 "normal index out of range");
     ExpectFails(XFile("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshNormals { 1; 0;0;1;; 2; 3;0,0,0;, "
                       "3;0,0,0;; } }"),
-                "normal faces differ from mesh faces");
+                "more normal faces than mesh faces");
+    ExpectFails(XFile("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;; MeshNormals { 1; 0;0;1;; 1; "
+                      "3;0,0,0;; } }"),
+                "fewer normal faces than mesh faces");
     ExpectFails(XFile("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshNormals { 1; 0;0;1;; 1; 4;0,0,0,0;; } }"),
                 "normal face corner count differs");
     ExpectFails(XFile("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshTextureCoords { 2; 0;0;, 1;1;; } }"),
@@ -625,6 +637,21 @@ TEST(XFileBad, NameAndNestingLimits) {
     ExpectFails(braces, "braces too deep");
     // Deep but legal skipping still works.
     MustParse(XFile(std::string(kTriangle) + " Unknown " + std::string(20, '{') + std::string(20, '}')));
+}
+
+TEST(XFileBad, CountsAreCheckedAgainstTheBytesLeft) {
+    // Under every limit, but far more than a tiny file can hold: refused
+    // before anything is read or allocated for them.
+    for (const char* file : {"Mesh { 1000000; 0;0;0;; 1; 3;0,0,0;; }",
+                             "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1000000; 3;0,1,2;; }",
+                             "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshNormals { 1000000; 0;0;1;; } }",
+                             "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshVertexColors { 1000000; 0;1;1;1;1;; } }",
+                             "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1000000; 0;; } }"}) {
+        MeshData m;
+        std::string error;
+        EXPECT_EQ(Status::InvalidData, Parse(XFile(file), &m, &error)) << file;
+        EXPECT_NE(std::string::npos, error.find("more than the file holds")) << file << ": " << error;
+    }
 }
 
 TEST(XFileBad, VertexLimit) {

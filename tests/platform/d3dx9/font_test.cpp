@@ -7,7 +7,10 @@
 #include <d3d9_testing.h>
 
 #include <math.h>
+#include <stdlib.h>
 #include <string.h>
+
+#include <new>
 
 #include <algorithm>
 #include <string>
@@ -15,6 +18,22 @@
 
 #include "tex_fake_device.h"
 #include "tex_real_device.h"
+
+// Counts operator new calls on this thread, so a test can tell that a code
+// path allocates nothing. Storage still comes from malloc as usual.
+namespace {
+thread_local long t_allocations = 0;
+}
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void* operator new(size_t n) {
+    ++t_allocations;
+    if (void* p = malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { free(p); }
+void operator delete(void* p, size_t) noexcept { free(p); }
 
 namespace {
 
@@ -224,6 +243,26 @@ TEST_F(FontTest, RenderedLinesAreCachedWhateverTheirColour) {
     }
     EXPECT_LE(fake::Texture::Live(), 300);
     EXPECT_GE(fake::Texture::Live(), 10);
+}
+
+TEST_F(FontTest, RedrawingKnownTextAllocatesNothing) {
+    device.record = false;
+    RECT r = {8, 8, 1680, 900};
+    char text[64];
+    // Warm up: the frame-rate line and the next value it shows.
+    font->DrawTextA(NULL, "FPS : 59.98", -1, &r, 0, kGreen);
+    font->DrawTextA(NULL, "FPS : 60.01", -1, &r, 0, kGreen);
+    font->DrawTextA(NULL, "a longer second line\nand a third line here", -1, &r, DT_CENTER, kGreen);
+    const int drawsBefore = device.drawCount;
+    const long before = t_allocations;
+    for (int frame = 0; frame < 120; ++frame) {
+        snprintf(text, sizeof text, "FPS : %.2f", frame < 60 ? 59.98 : 60.01);
+        font->DrawTextA(NULL, text, -1, &r, 0, kGreen);
+        font->DrawTextA(NULL, "a longer second line\nand a third line here", -1, &r, DT_CENTER, 0xFFFFFFFF);
+    }
+    EXPECT_EQ(t_allocations - before, 0) << "a frame with known text must not allocate";
+    EXPECT_EQ(device.drawCount - drawsBefore, 120 * 3);
+    EXPECT_EQ(device.created.size(), 4u) << "two frame-rate lines and the two longer ones";
 }
 
 TEST_F(FontTest, AlignmentFlagsPlaceTheBlockInTheRectangle) {

@@ -183,6 +183,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT count, CONST void* data,
                                               UINT stride) override {
+        ++drawCount;
+        if (!record) return D3D_OK;
         DrawRecord r;
         r.type = type;
         r.primitives = count;
@@ -220,6 +222,8 @@ public:
     DWORD fvf = 0;
     std::vector<Texture*> created;  // every texture made, in order (not referenced)
     std::vector<DrawRecord> draws;
+    bool record = true;  // false: draws are only counted (the recording allocates)
+    int drawCount = 0;
 };
 
 }  // namespace fake

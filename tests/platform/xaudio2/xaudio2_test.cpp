@@ -1,6 +1,6 @@
 // COM start-up, the XAudio2 engine and its voices over FAudio, played
 // through SDL's dummy audio driver (timing like a real device, no sound) and
-// its disk driver (the mixed output lands in a file we can inspect).
+// its disk driver (the mixed output lands in a file the test reads).
 #include <xaudio2.h>
 #include <gtest/gtest.h>
 #include <xaudio2_testing.h>
@@ -19,27 +19,21 @@ namespace {
 
 const UINT32 kRate = 44100;
 
-WAVEFORMATEX MonoPcm16(UINT32 rate = kRate) {
-    WAVEFORMATEX f = {};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = 16;
-    f.nBlockAlign = 2;
-    f.nAvgBytesPerSec = rate * 2;
-    return f;
+WAVEFORMATEX Pcm(WORD channels = 1, WORD bits = 16, DWORD rate = kRate) {
+    const WORD align = WORD(channels * bits / 8);
+    return WAVEFORMATEX{WAVE_FORMAT_PCM, channels, rate, rate * align, align, bits, 0};
 }
 
-std::vector<short> Sine(size_t frames, double amplitude = 0.5) {
+std::vector<short> Sine(size_t frames) {
     std::vector<short> s(frames);
-    for (size_t i = 0; i < frames; ++i) s[i] = static_cast<short>(amplitude * 32767 * sin(i * 2 * M_PI * 440.0 / kRate));
+    for (size_t i = 0; i < frames; ++i) s[i] = short(0.5 * 32767 * sin(i * 2 * M_PI * 440.0 / kRate));
     return s;
 }
 
-XAUDIO2_BUFFER BufferOf(const std::vector<short>& pcm, void* context, bool endOfStream = true) {
+XAUDIO2_BUFFER BufferOf(const std::vector<short>& pcm, void* context = NULL, bool last = true) {
     XAUDIO2_BUFFER b = {};
-    b.Flags = endOfStream ? XAUDIO2_END_OF_STREAM : 0;
-    b.AudioBytes = static_cast<UINT32>(pcm.size() * sizeof(short));
+    b.Flags = last ? XAUDIO2_END_OF_STREAM : 0;
+    b.AudioBytes = UINT32(pcm.size() * sizeof(short));
     b.pAudioData = reinterpret_cast<const BYTE*>(pcm.data());
     b.pContext = context;
     return b;
@@ -51,52 +45,36 @@ XAUDIO2_VOICE_STATE StateOf(IXAudio2SourceVoice* v) {
     return s;
 }
 
-// Polls until `done` holds or `ms` milliseconds have passed; true if it held.
+// Polls until `done` holds, for at most `ms` milliseconds.
 template <typename F>
 bool WaitFor(F done, int ms = 2000) {
-    for (int t = 0; t < ms; t += 2) {
-        if (done()) return true;
-        SDL_Delay(2);
-    }
+    for (int t = 0; t < ms && !done(); t += 2) SDL_Delay(2);
     return done();
 }
 
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        const char* old = getenv(name);
-        had_ = old != NULL;
-        if (had_) old_ = old;
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (had_)
-            setenv(name_.c_str(), old_.c_str(), 1);
-        else
-            unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
+struct ScopedEnv {
+    ScopedEnv(const char* n, const char* v) : name(n), had(getenv(n) != NULL), old(had ? getenv(n) : "") { setenv(n, v, 1); }
+    ~ScopedEnv() { had ? setenv(name.c_str(), old.c_str(), 1) : unsetenv(name.c_str()); }
+    std::string name;
+    bool had;
+    std::string old;
 };
 
-// An engine with its mastering voice, made as the game makes them.
+// An engine and its mastering voice, made as the game makes them.
 class XAudio2Test : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_MULTITHREADED)));
         ASSERT_EQ(XAudio2Create(&engine, 0, XAUDIO2_DEFAULT_PROCESSOR), S_OK);
-        ASSERT_NE(engine, nullptr);
-        HRESULT hr = engine->CreateMasteringVoice(&master, XAUDIO2_DEFAULT_CHANNELS, XAUDIO2_DEFAULT_SAMPLERATE, 0, 0,
-                                                  NULL);
-        ASSERT_EQ(hr, S_OK) << "no audio device: run with SDL_AUDIODRIVER=dummy";
+        ASSERT_EQ(engine->CreateMasteringVoice(&master, XAUDIO2_DEFAULT_CHANNELS, XAUDIO2_DEFAULT_SAMPLERATE, 0, 0, NULL), S_OK)
+            << "no audio device: run with SDL_AUDIODRIVER=dummy";
     }
     void TearDown() override {
         for (IXAudio2SourceVoice* v : voices) v->DestroyVoice();
         if (master) master->DestroyVoice();
-        if (engine) engine->Release();
+        if (engine) {
+            EXPECT_EQ(engine->Release(), 0u);
+        }
         CoUninitialize();
         EXPECT_EQ(WinapiTest_LiveSourceVoices(), 0);
     }
@@ -106,209 +84,135 @@ protected:
         if (v) voices.push_back(v);
         return v;
     }
+    // Samples played when `next` becomes the current buffer.
+    UINT64 PlayedUntil(IXAudio2SourceVoice* v, void* next) {
+        UINT64 at = 0;
+        EXPECT_TRUE(WaitFor([&] {
+            XAUDIO2_VOICE_STATE s = StateOf(v);
+            at = s.SamplesPlayed;
+            return s.pCurrentBufferContext == next;
+        }));
+        return at;
+    }
 
     IXAudio2* engine = NULL;
     IXAudio2MasteringVoice* master = NULL;
     std::vector<IXAudio2SourceVoice*> voices;
 };
 
-TEST(Com, InitialisationIsCountedPerThreadAsOnWindows) {
+TEST(Com, InitialisationIsCountedPerThreadAndClassesAreChecked) {
     std::thread([] {
-        IUnknown* p = reinterpret_cast<IUnknown*>(1);
-        EXPECT_EQ(CoCreateInstance(CLSID_XAudio2, NULL, CLSCTX_INPROC_SERVER, IID_IXAudio2, (void**)&p),
-                  CO_E_NOTINITIALIZED);
+        void* p = reinterpret_cast<void*>(1);
+        EXPECT_EQ(CoCreateInstance(CLSID_XAudio2, NULL, CLSCTX_INPROC_SERVER, IID_IXAudio2, &p), CO_E_NOTINITIALIZED);
         EXPECT_EQ(p, nullptr);
         EXPECT_EQ(CoInitializeEx(NULL, COINIT_MULTITHREADED), S_OK);
         EXPECT_EQ(CoInitializeEx(NULL, COINIT_MULTITHREADED), S_FALSE);
         EXPECT_EQ(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED), RPC_E_CHANGED_MODE);
-        CoUninitialize();
-        // Still initialised once: creation works.
+        CoUninitialize();  // still initialised once
+
+        const GUID unknown = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+        p = reinterpret_cast<void*>(1);
+        EXPECT_EQ(CoCreateInstance(unknown, NULL, CLSCTX_INPROC_SERVER, IID_IXAudio2, &p), HRESULT(0x80040154));
+        EXPECT_EQ(p, nullptr);
+        EXPECT_EQ(CoCreateInstance(CLSID_XAudio2, NULL, CLSCTX_INPROC_SERVER, unknown, &p), E_NOINTERFACE);
+        EXPECT_EQ(p, nullptr);
         IXAudio2* x = NULL;
-        EXPECT_EQ(CoCreateInstance(CLSID_XAudio2, NULL, CLSCTX_INPROC_SERVER, IID_IXAudio2, (void**)&x), S_OK);
-        ASSERT_NE(x, nullptr);
+        ASSERT_EQ(XAudio2Create(&x, XAUDIO2_DEBUG_ENGINE), S_OK);  // the debug class is the same engine
+        EXPECT_EQ(x->Initialize(0), XAUDIO2_E_INVALID_CALL) << "initialised twice";
         EXPECT_EQ(x->Release(), 0u);
+
         CoUninitialize();
-        EXPECT_EQ(CoCreateInstance(CLSID_XAudio2, NULL, CLSCTX_INPROC_SERVER, IID_IXAudio2, (void**)&x),
-                  CO_E_NOTINITIALIZED);
-        // The other thread model is accepted once everything was undone.
-        EXPECT_EQ(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED), S_OK);
+        EXPECT_EQ(CoCreateInstance(CLSID_XAudio2, NULL, CLSCTX_INPROC_SERVER, IID_IXAudio2, &p), CO_E_NOTINITIALIZED);
+        EXPECT_EQ(CoInitializeEx(NULL, COINIT_APARTMENTTHREADED), S_OK) << "all undone: any model again";
         CoUninitialize();
     }).join();
 }
 
-TEST(Com, CreateInstanceRejectsUnknownClassesAndInterfaces) {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_MULTITHREADED)));
-    const GUID unknown = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
-    void* p = reinterpret_cast<void*>(1);
-    EXPECT_EQ(CoCreateInstance(unknown, NULL, CLSCTX_INPROC_SERVER, IID_IXAudio2, &p), static_cast<HRESULT>(0x80040154));
-    EXPECT_EQ(p, nullptr);
-    p = reinterpret_cast<void*>(1);
-    EXPECT_EQ(CoCreateInstance(CLSID_XAudio2, NULL, CLSCTX_INPROC_SERVER, unknown, &p), E_NOINTERFACE);
-    EXPECT_EQ(p, nullptr);
-    // The debug class is the same engine.
-    IXAudio2* x = NULL;
-    ASSERT_EQ(XAudio2Create(&x, XAUDIO2_DEBUG_ENGINE), S_OK);
-    IUnknown* u = NULL;
-    EXPECT_EQ(x->QueryInterface(IID_IUnknown, (void**)&u), S_OK);
-    EXPECT_EQ(u->Release(), 1u);
-    EXPECT_EQ(x->Initialize(0), XAUDIO2_E_INVALID_CALL) << "initialised twice";
-    EXPECT_EQ(x->Release(), 0u);
-    CoUninitialize();
-}
-
-TEST_F(XAudio2Test, VoiceCreationChecksFormatsAndTheMasteringVoice) {
+TEST_F(XAudio2Test, VoicesCheckTheirFormatAndBuffers) {
     IXAudio2MasteringVoice* second = NULL;
     EXPECT_EQ(engine->CreateMasteringVoice(&second), XAUDIO2_E_INVALID_CALL);
-    EXPECT_EQ(second, nullptr);
-
-    EXPECT_NE(NewVoice(MonoPcm16()), nullptr);
-    WAVEFORMATEX stereo8 = MonoPcm16(22050);
-    stereo8.nChannels = 2;
-    stereo8.wBitsPerSample = 8;
-    stereo8.nBlockAlign = 2;
-    EXPECT_NE(NewVoice(stereo8), nullptr);
-
-    // The extensible form with a PCM subformat, as a wave file's "fmt " chunk may hold it.
-    WAVEFORMATEXTENSIBLE ext = {};
-    ext.Format = MonoPcm16();
+    EXPECT_NE(NewVoice(Pcm(2, 8, 22050)), nullptr);
+    WAVEFORMATEXTENSIBLE ext = {Pcm(), {16}, 4, {1, 0, 0x10, {0x80, 0, 0, 0xaa, 0, 0x38, 0x9b, 0x71}}};
     ext.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
     ext.Format.cbSize = 22;
-    ext.Samples.wValidBitsPerSample = 16;
-    ext.dwChannelMask = 4;
-    ext.SubFormat = {0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
-    EXPECT_NE(NewVoice(ext.Format), nullptr);
-    EXPECT_EQ(WinapiTest_LiveSourceVoices(), 3);
-
-    struct Bad {
-        const char* what;
-        WAVEFORMATEX f;
-    };
-    std::vector<Bad> bad;
-    WAVEFORMATEX f = MonoPcm16();
-    f.wBitsPerSample = 12;
-    bad.push_back({"12-bit samples", f});
-    f = MonoPcm16();
-    f.nBlockAlign = 3;
-    bad.push_back({"block align not channels x bytes", f});
-    f = MonoPcm16();
-    f.nChannels = 0;
-    f.nBlockAlign = 0;
-    bad.push_back({"no channels", f});
-    f = MonoPcm16(500);
-    bad.push_back({"sample rate below 1000", f});
-    f = MonoPcm16();
-    f.wFormatTag = 0x55;  // MP3
-    bad.push_back({"compressed format", f});
-    for (const Bad& b : bad) {
-        IXAudio2SourceVoice* v = reinterpret_cast<IXAudio2SourceVoice*>(1);
-        EXPECT_TRUE(FAILED(engine->CreateSourceVoice(&v, &b.f))) << b.what;
-        EXPECT_EQ(v, nullptr) << b.what;
-    }
-    WAVEFORMATEXTENSIBLE wrongSub = ext;
-    wrongSub.SubFormat.Data1 = 0x55;
-    IXAudio2SourceVoice* v = NULL;
-    EXPECT_TRUE(FAILED(engine->CreateSourceVoice(&v, &wrongSub.Format))) << "unknown subformat";
-    WAVEFORMATEXTENSIBLE shortExt = ext;
-    shortExt.Format.cbSize = 0;
-    EXPECT_TRUE(FAILED(engine->CreateSourceVoice(&v, &shortExt.Format))) << "extensible without its extension";
-    EXPECT_TRUE(FAILED(engine->CreateSourceVoice(&v, NULL)));
-    EXPECT_EQ(WinapiTest_LiveSourceVoices(), 3);
-
-    // Voices can be destroyed one by one.
-    voices.back()->DestroyVoice();
-    voices.pop_back();
-    EXPECT_EQ(WinapiTest_LiveSourceVoices(), 2);
-}
-
-TEST_F(XAudio2Test, SubmitChecksTheBufferAndItsRegions) {
-    IXAudio2SourceVoice* v = NewVoice(MonoPcm16());
+    EXPECT_NE(NewVoice(ext.Format), nullptr) << "extensible with the PCM subformat";
+    IXAudio2SourceVoice* v = NewVoice(Pcm());
     ASSERT_NE(v, nullptr);
-    std::vector<short> pcm = Sine(1000);
-    XAUDIO2_BUFFER b = BufferOf(pcm, NULL);
-    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(NULL)));
-    XAUDIO2_BUFFER x = b;
-    x.AudioBytes = 0;
-    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&x))) << "empty buffer";
-    x = b;
-    x.pAudioData = NULL;
-    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&x))) << "no data";
-    x = b;
-    x.PlayBegin = 1000;
-    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&x))) << "play region starts past the end";
-    x = b;
-    x.PlayBegin = 500;
-    x.PlayLength = 501;
-    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&x))) << "play region runs past the end";
-    x = b;
-    x.LoopLength = 10;
-    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&x))) << "loop region without loops";
-    x = b;
-    x.Flags = 0x1000;
-    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&x))) << "unknown flag";
-    EXPECT_EQ(StateOf(v).BuffersQueued, 0u);
+    EXPECT_EQ(WinapiTest_LiveSourceVoices(), 3);
 
-    x = b;
-    x.PlayBegin = 500;
-    x.PlayLength = 500;
-    EXPECT_EQ(v->SubmitSourceBuffer(&x), S_OK);
-    x = b;
-    x.LoopBegin = 100;
-    x.LoopLength = 200;
-    x.LoopCount = 2;
-    EXPECT_EQ(v->SubmitSourceBuffer(&x), S_OK);
-    // At most 64 buffers may wait on a voice.
-    for (int i = 2; i < XAUDIO2_MAX_QUEUED_BUFFERS; ++i) ASSERT_EQ(v->SubmitSourceBuffer(&b), S_OK) << i;
-    EXPECT_EQ(StateOf(v).BuffersQueued, static_cast<UINT32>(XAUDIO2_MAX_QUEUED_BUFFERS));
-    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&b)));
+    WAVEFORMATEX bad[] = {Pcm(1, 12), Pcm(0), Pcm(1, 16, 500), Pcm(), Pcm()};
+    bad[3].nBlockAlign = 3;
+    bad[4].wFormatTag = 0x55;  // MP3
+    WAVEFORMATEXTENSIBLE wrongSub = ext, shortExt = ext;
+    wrongSub.SubFormat.Data1 = 0x55;
+    shortExt.Format.cbSize = 0;
+    std::vector<const WAVEFORMATEX*> formats = {&bad[0], &bad[1], &bad[2], &bad[3], &bad[4], &wrongSub.Format, &shortExt.Format, NULL};
+    for (size_t i = 0; i < formats.size(); ++i) {
+        IXAudio2SourceVoice* no = reinterpret_cast<IXAudio2SourceVoice*>(1);
+        EXPECT_TRUE(FAILED(engine->CreateSourceVoice(&no, formats[i]))) << "format " << i;
+        EXPECT_EQ(no, nullptr);
+    }
+    EXPECT_EQ(WinapiTest_LiveSourceVoices(), 3);
+
+    const std::vector<short> pcm = Sine(1000);
+    const XAUDIO2_BUFFER b = BufferOf(pcm);
+    XAUDIO2_BUFFER badBuffers[6] = {b, b, b, b, b, b};
+    badBuffers[0].AudioBytes = 0;
+    badBuffers[1].pAudioData = NULL;
+    badBuffers[2].PlayBegin = 1000;  // past the end
+    badBuffers[3].PlayBegin = 500, badBuffers[3].PlayLength = 501;
+    badBuffers[4].LoopLength = 10;  // a loop region without loops
+    badBuffers[5].Flags = 0x1000;
+    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(NULL)));
+    for (int i = 0; i < 6; ++i) EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&badBuffers[i]))) << "buffer " << i;
+    EXPECT_EQ(StateOf(v).BuffersQueued, 0u);
+    XAUDIO2_BUFFER region = b;
+    region.PlayBegin = 500, region.PlayLength = 500, region.LoopBegin = 600, region.LoopLength = 100, region.LoopCount = 2;
+    EXPECT_EQ(v->SubmitSourceBuffer(&region), S_OK);
+    for (int i = 1; i < XAUDIO2_MAX_QUEUED_BUFFERS; ++i) ASSERT_EQ(v->SubmitSourceBuffer(&b), S_OK) << i;
+    EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&b))) << "at most 64 buffers wait on a voice";
+
+    float vol = 0;
+    EXPECT_EQ(v->SetVolume(0.25f), S_OK);
+    v->GetVolume(&vol);
+    EXPECT_FLOAT_EQ(vol, 0.25f);
 }
 
 TEST_F(XAudio2Test, PlaybackAdvancesStopKeepsThePositionAndItPlaysOnce) {
-    IXAudio2SourceVoice* v = NewVoice(MonoPcm16());
+    IXAudio2SourceVoice* v = NewVoice(Pcm());
     ASSERT_NE(v, nullptr);
-    // A: 0.5 s, then a short B: the moment B becomes current tells how much of A was played.
-    // (The current buffer's context is reported once the mixer has begun it.)
-    std::vector<short> a = Sine(kRate / 2), b = Sine(kRate / 20);
-    int ctxA = 0, ctxB = 0;
-    XAUDIO2_BUFFER ba = BufferOf(a, &ctxA, false), bb = BufferOf(b, &ctxB, true);
+    // A (0.5 s) then a short B: the moment B becomes current tells how much of A was played.
+    const std::vector<short> a = Sine(kRate / 2), b = Sine(kRate / 20);
+    int ctxA, ctxB;
+    XAUDIO2_BUFFER ba = BufferOf(a, &ctxA, false), bb = BufferOf(b, &ctxB);
     ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
     ASSERT_EQ(v->SubmitSourceBuffer(&bb), S_OK);
-    EXPECT_EQ(StateOf(v).BuffersQueued, 2u);
     SDL_Delay(100);
     EXPECT_EQ(StateOf(v).SamplesPlayed, 0u) << "a voice plays only once started";
 
     ASSERT_EQ(v->Start(0, XAUDIO2_COMMIT_NOW), S_OK);
     ASSERT_TRUE(WaitFor([&] { return StateOf(v).SamplesPlayed >= kRate / 5; })) << "playback does not advance";
-    EXPECT_EQ(StateOf(v).pCurrentBufferContext, &ctxA);
     ASSERT_EQ(v->Stop(0, XAUDIO2_COMMIT_NOW), S_OK);
     SDL_Delay(30);
     const UINT64 stoppedAt = StateOf(v).SamplesPlayed;
     SDL_Delay(150);
-    XAUDIO2_VOICE_STATE s = StateOf(v);
-    EXPECT_EQ(s.SamplesPlayed, stoppedAt) << "a stopped voice does not advance";
-    EXPECT_EQ(s.BuffersQueued, 2u) << "stopping keeps the queued buffers";
-    EXPECT_LT(stoppedAt, a.size());
+    EXPECT_EQ(StateOf(v).SamplesPlayed, stoppedAt) << "a stopped voice does not advance";
+    EXPECT_EQ(StateOf(v).BuffersQueued, 2u) << "stopping keeps the buffers";
 
     // Started again it carries on where it stopped: A ends after its own length in total.
     ASSERT_EQ(v->Start(), S_OK);
-    UINT64 atSwitch = 0;
-    ASSERT_TRUE(WaitFor([&] {
-        XAUDIO2_VOICE_STATE st = StateOf(v);
-        atSwitch = st.SamplesPlayed;
-        return st.pCurrentBufferContext == &ctxB;
-    }));
-    EXPECT_NEAR(static_cast<double>(atSwitch), static_cast<double>(a.size()), kRate * 0.05);
-    // Then B plays to its end and nothing is left: no looping.
-    ASSERT_TRUE(WaitFor([&] { return StateOf(v).BuffersQueued == 0; }));
+    EXPECT_NEAR(double(PlayedUntil(v, &ctxB)), double(a.size()), kRate * 0.05);
+    ASSERT_TRUE(WaitFor([&] { return StateOf(v).BuffersQueued == 0; })) << "B plays to its end";
     SDL_Delay(50);
-    EXPECT_EQ(StateOf(v).BuffersQueued, 0u);
+    EXPECT_EQ(StateOf(v).BuffersQueued, 0u) << "nothing loops";
 }
 
 TEST_F(XAudio2Test, FlushDropsBuffersAndTheNextSubmitPlaysFromTheStart) {
-    IXAudio2SourceVoice* v = NewVoice(MonoPcm16());
+    IXAudio2SourceVoice* v = NewVoice(Pcm());
     ASSERT_NE(v, nullptr);
-    std::vector<short> a = Sine(kRate / 2), b = Sine(kRate / 20);
-    int ctxA = 0, ctxB = 0;
-    XAUDIO2_BUFFER ba = BufferOf(a, &ctxA, false), bb = BufferOf(b, &ctxB, true);
+    const std::vector<short> a = Sine(kRate / 2), b = Sine(kRate / 20);
+    int ctxA, ctxB;
+    XAUDIO2_BUFFER ba = BufferOf(a, &ctxA, false), bb = BufferOf(b, &ctxB);
     ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
     ASSERT_EQ(v->SubmitSourceBuffer(&bb), S_OK);
     ASSERT_EQ(v->Start(), S_OK);
@@ -317,84 +221,52 @@ TEST_F(XAudio2Test, FlushDropsBuffersAndTheNextSubmitPlaysFromTheStart) {
     // The game's restart: stop, flush, submit again, start.
     ASSERT_EQ(v->Stop(), S_OK);
     ASSERT_EQ(v->FlushSourceBuffers(), S_OK);
-    EXPECT_EQ(StateOf(v).pCurrentBufferContext, nullptr) << "the stopped voice's current buffer is flushed too";
+    EXPECT_EQ(StateOf(v).pCurrentBufferContext, nullptr) << "a stopped voice loses its current buffer too";
     EXPECT_TRUE(WaitFor([&] { return StateOf(v).BuffersQueued == 0; }, 1000)) << "flushed buffers stay queued";
     const UINT64 before = StateOf(v).SamplesPlayed;
-
     ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
     ASSERT_EQ(v->SubmitSourceBuffer(&bb), S_OK);
-    EXPECT_EQ(StateOf(v).BuffersQueued, 2u);
     ASSERT_EQ(v->Start(), S_OK);
-    UINT64 atSwitch = 0;
-    ASSERT_TRUE(WaitFor([&] {
-        XAUDIO2_VOICE_STATE st = StateOf(v);
-        atSwitch = st.SamplesPlayed;
-        return st.pCurrentBufferContext == &ctxB;
-    }));
-    // All of A was played again, not just what was left of it.
-    EXPECT_NEAR(static_cast<double>(atSwitch - before), static_cast<double>(a.size()), kRate * 0.05);
+    EXPECT_NEAR(double(PlayedUntil(v, &ctxB) - before), double(a.size()), kRate * 0.05) << "all of A plays again";
 
-    // Flushing a started voice keeps the buffer it is playing.
+    // A started voice keeps the buffer it is playing.
     ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
     ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return StateOf(v).pCurrentBufferContext == &ctxA; }));
+    PlayedUntil(v, &ctxA);
     ASSERT_EQ(v->FlushSourceBuffers(), S_OK);
     EXPECT_TRUE(WaitFor([&] { return StateOf(v).BuffersQueued == 1; }, 1000));
     EXPECT_EQ(StateOf(v).pCurrentBufferContext, &ctxA);
-}
 
-TEST_F(XAudio2Test, VolumeAndEngineStopStart) {
-    IXAudio2SourceVoice* v = NewVoice(MonoPcm16());
-    ASSERT_NE(v, nullptr);
-    float vol = -1;
-    v->GetVolume(&vol);
-    EXPECT_FLOAT_EQ(vol, 1.0f);
-    EXPECT_EQ(v->SetVolume(0.25f), S_OK);
-    v->GetVolume(&vol);
-    EXPECT_FLOAT_EQ(vol, 0.25f);
-    EXPECT_TRUE(FAILED(v->SetVolume(1e30f)));
-    EXPECT_EQ(master->SetVolume(0.5f), S_OK);
-    master->GetVolume(&vol);
-    EXPECT_FLOAT_EQ(vol, 0.5f);
-
-    std::vector<short> a = Sine(kRate);
-    XAUDIO2_BUFFER ba = BufferOf(a, NULL);
-    ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
+    // A stopped engine processes nothing until started again.
     engine->StopEngine();
-    ASSERT_EQ(v->Start(), S_OK);
+    const UINT64 frozen = StateOf(v).SamplesPlayed;
     SDL_Delay(100);
-    EXPECT_EQ(StateOf(v).SamplesPlayed, 0u) << "a stopped engine processes nothing";
+    EXPECT_EQ(StateOf(v).SamplesPlayed, frozen);
     ASSERT_EQ(engine->StartEngine(), S_OK);
-    EXPECT_TRUE(WaitFor([&] { return StateOf(v).SamplesPlayed > 0; }));
+    EXPECT_TRUE(WaitFor([&] { return StateOf(v).SamplesPlayed > frozen; }));
 }
 
 TEST(XAudio2Lifetime, ReleasingTheEngineTearsDownLeftoverVoicesSafely) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_MULTITHREADED)));
     IXAudio2* x = NULL;
     ASSERT_EQ(XAudio2Create(&x), S_OK);
-    IXAudio2SourceVoice* early = NULL;
-    WAVEFORMATEX f = MonoPcm16();
-    EXPECT_EQ(x->CreateSourceVoice(&early, &f), XAUDIO2_E_INVALID_CALL) << "no mastering voice to feed yet";
+    IXAudio2SourceVoice *v1 = NULL, *v2 = NULL;
+    const WAVEFORMATEX f = Pcm();
+    EXPECT_EQ(x->CreateSourceVoice(&v1, &f), XAUDIO2_E_INVALID_CALL) << "no mastering voice to feed yet";
     IXAudio2MasteringVoice* m = NULL;
     ASSERT_EQ(x->CreateMasteringVoice(&m), S_OK);
-    IXAudio2SourceVoice *v1 = NULL, *v2 = NULL;
     ASSERT_EQ(x->CreateSourceVoice(&v1, &f), S_OK);
+    m->DestroyVoice();  // refused: v1 still feeds it
     ASSERT_EQ(x->CreateSourceVoice(&v2, &f), S_OK);
     EXPECT_EQ(WinapiTest_LiveSourceVoices(), 2);
 
-    // The mastering voice is still fed: destroying it is refused and it keeps working.
-    m->DestroyVoice();
-    IXAudio2SourceVoice* v3 = NULL;
-    EXPECT_EQ(x->CreateSourceVoice(&v3, &f), S_OK);
-    v3->DestroyVoice();
-
-    std::vector<short> pcm = Sine(kRate);
-    XAUDIO2_BUFFER b = BufferOf(pcm, NULL);
+    const std::vector<short> pcm = Sine(kRate);
+    const XAUDIO2_BUFFER b = BufferOf(pcm);
     ASSERT_EQ(v1->SubmitSourceBuffer(&b), S_OK);
     ASSERT_EQ(v1->Start(), S_OK);
     EXPECT_EQ(x->Release(), 0u);
     EXPECT_EQ(WinapiTest_LiveSourceVoices(), 0);
-    // Calls on voices of a released engine fail or do nothing; destroying them frees them.
+    // Voices of a released engine fail or do nothing; destroying them frees them.
     EXPECT_TRUE(FAILED(v1->Start()));
     EXPECT_EQ(StateOf(v2).BuffersQueued, 0u);
     v1->DestroyVoice();
@@ -409,78 +281,57 @@ TEST(XAudio2Devices, WithoutASoundDeviceTheMasteringVoiceFails) {
     IXAudio2* x = NULL;
     ASSERT_EQ(XAudio2Create(&x), S_OK);
     IXAudio2MasteringVoice* m = reinterpret_cast<IXAudio2MasteringVoice*>(1);
-    const HRESULT hr = x->CreateMasteringVoice(&m);
-    EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+    EXPECT_TRUE(FAILED(x->CreateMasteringVoice(&m)));
     EXPECT_EQ(m, nullptr);
-    IXAudio2SourceVoice* v = NULL;
-    WAVEFORMATEX f = MonoPcm16();
-    EXPECT_TRUE(FAILED(x->CreateSourceVoice(&v, &f)));
     EXPECT_EQ(x->Release(), 0u);
     CoUninitialize();
 }
 
-// Plays `seconds` of a buffer through the disk driver into a file and returns the mixed samples.
-std::vector<float> CaptureThroughDiskDriver(const std::string& path, bool start, const std::vector<short>& pcm,
-                                            int ms) {
+// The samples SDL's disk driver wrote while a sine buffer was (or was not) started.
+std::vector<float> Capture(bool start) {
+    const std::string path = testing::TempDir() + "xaudio2_capture_" + std::to_string(getpid()) + ".raw";
     unlink(path.c_str());
-    std::vector<float> out;
     {
-        ScopedEnv driver("SDL_AUDIODRIVER", "disk");
-        ScopedEnv file("SDL_DISKAUDIOFILE", path.c_str());
+        ScopedEnv driver("SDL_AUDIODRIVER", "disk"), file("SDL_DISKAUDIOFILE", path.c_str());
         EXPECT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_MULTITHREADED)));
         IXAudio2* x = NULL;
-        EXPECT_EQ(XAudio2Create(&x), S_OK);
-        if (!x) return out;
         IXAudio2MasteringVoice* m = NULL;
-        EXPECT_EQ(x->CreateMasteringVoice(&m), S_OK);
         IXAudio2SourceVoice* v = NULL;
-        WAVEFORMATEX f = MonoPcm16();
-        if (m) {
-            EXPECT_EQ(x->CreateSourceVoice(&v, &f), S_OK);
+        const WAVEFORMATEX f = Pcm();
+        const std::vector<short> sine = Sine(kRate);
+        const XAUDIO2_BUFFER b = BufferOf(sine);
+        EXPECT_EQ(XAudio2Create(&x), S_OK);
+        EXPECT_EQ(x->CreateMasteringVoice(&m), S_OK);
+        EXPECT_EQ(x->CreateSourceVoice(&v, &f), S_OK);
+        EXPECT_EQ(v->SubmitSourceBuffer(&b), S_OK);
+        if (start) {
+            EXPECT_EQ(v->Start(), S_OK);
         }
-        if (v) {
-            XAUDIO2_BUFFER b = BufferOf(pcm, NULL);
-            EXPECT_EQ(v->SubmitSourceBuffer(&b), S_OK);
-            if (start) {
-                EXPECT_EQ(v->Start(), S_OK);
-            }
-            SDL_Delay(ms);
-            v->DestroyVoice();
-        }
-        if (m) m->DestroyVoice();
+        SDL_Delay(300);
+        v->DestroyVoice();
+        m->DestroyVoice();
         x->Release();
         CoUninitialize();
     }
+    std::vector<float> out(1 << 20);
     FILE* fp = fopen(path.c_str(), "rb");
-    if (!fp) return out;
-    float buf[4096];
-    size_t n;
-    while ((n = fread(buf, sizeof(float), 4096, fp)) > 0) out.insert(out.end(), buf, buf + n);
-    fclose(fp);
+    out.resize(fp ? fread(out.data(), sizeof(float), out.size(), fp) : 0);
+    if (fp) fclose(fp);
     unlink(path.c_str());
     return out;
 }
 
-float Peak(const std::vector<float>& s) {
-    float p = 0;
-    for (float x : s) p = fmaxf(p, fabsf(x));
-    return p;
-}
-
 TEST(XAudio2Devices, ASubmittedSineReallyReachesTheOutput) {
-    const std::string path = std::string(testing::TempDir()) + "xaudio2_capture_" + std::to_string(getpid()) + ".raw";
-    const std::vector<short> sine = Sine(kRate, 0.5);
-    const std::vector<float> played = CaptureThroughDiskDriver(path, true, sine, 300);
+    const std::vector<float> played = Capture(true), idle = Capture(false);
     ASSERT_GT(played.size(), 4000u) << "the disk driver wrote (almost) nothing";
-    EXPECT_NEAR(Peak(played), 0.5f, 0.05f) << "the sine's amplitude should come through unchanged";
-    size_t loud = 0;
-    for (float s : played) loud += fabsf(s) > 0.05f;
-    EXPECT_GT(loud, played.size() / 4);
-
-    // The same, never started: the output stays silent.
-    const std::vector<float> idle = CaptureThroughDiskDriver(path, false, sine, 300);
     ASSERT_GT(idle.size(), 4000u);
-    EXPECT_EQ(Peak(idle), 0.0f);
+    float peak = 0, idlePeak = 0;
+    size_t loud = 0;
+    for (float s : played) peak = fmaxf(peak, fabsf(s)), loud += fabsf(s) > 0.05f;
+    for (float s : idle) idlePeak = fmaxf(idlePeak, fabsf(s));
+    EXPECT_NEAR(peak, 0.5f, 0.05f) << "the sine comes through at its amplitude";
+    EXPECT_GT(loud, played.size() / 4);
+    EXPECT_EQ(idlePeak, 0.0f) << "never started, nothing is heard";
 }
 
 }  // namespace

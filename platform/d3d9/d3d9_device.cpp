@@ -146,6 +146,7 @@ HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behav
         device->Release();
         return D3DERR_NOTAVAILABLE;
     }
+    device->CalibrateFillRule();
     if (pp->BackBufferFormat == D3DFMT_UNKNOWN) pp->BackBufferFormat = D3DFMT_X8R8G8B8;
     if (pp->BackBufferCount == 0) pp->BackBufferCount = 1;
     *out = device;
@@ -166,7 +167,6 @@ Device::Device(IDirect3D9* parent, SDL_Window* window, void* context, const D3DP
 
 bool Device::InitGL(bool needOffscreen) {
     m_clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
-    if (m_clipControl) glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &m_maxTextureSize);
 
     if (needOffscreen) {
@@ -212,7 +212,7 @@ bool Device::InitGL(bool needOffscreen) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes the first vertex, as Direct3D
-    glFrontFace(GL_CW);                             // Direct3D's front faces are clockwise on screen
+    ApplyOrientation();
     glActiveTexture(GL_TEXTURE0);
 
     const GLenum err = glGetError();
@@ -221,6 +221,55 @@ bool Device::InitGL(bool needOffscreen) {
         return false;
     }
     return true;
+}
+
+// Direct3D's clip z runs 0..1, and its front faces are clockwise on screen.
+// The flipped orientation gives the same window coordinates (the shaders
+// negate y) but reverses GL's sense of facing.
+void Device::ApplyOrientation() {
+    if (m_clipControl) glClipControl(m_flipY ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+    glFrontFace(m_flipY ? GL_CCW : GL_CW);
+}
+
+void Device::CalibrateFillRule() {
+    static bool warned = false;
+    if (m_bbWidth < 5 || m_bbHeight < 5 || !Activate()) return;
+    // A 4x4 quad whose edges run through pixel centres: Direct3D fills rows
+    // and columns 0 to 3, taking the top and left edges and leaving the others.
+    struct Probe {
+        float x, y, z, rhw;
+        D3DCOLOR c;
+    } quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF}, {4, 0, 0, 1, 0xFFFFFFFF}, {0, 4, 0, 1, 0xFFFFFFFF},
+                 {4, 4, 0, 1, 0xFFFFFFFF}};
+    const DWORD clearFlags = D3DCLEAR_TARGET | (m_hasDepth ? D3DCLEAR_ZBUFFER : 0);
+    bool good = false;
+    for (int attempt = 0; attempt < 2 && !good; ++attempt) {
+        Clear(0, nullptr, clearFlags, 0xFF000000, 1.0f, 0);
+        SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+        DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Probe));
+        uint32_t column[5] = {}, row[5] = {};
+        ReadBackBuffer(1, 0, 1, 5, column);  // rows 0..4 of column 1
+        ReadBackBuffer(0, 1, 5, 1, row);     // columns 0..4 of row 1
+        const bool rowsRight = (column[0] & 0xffffff) && (column[3] & 0xffffff) && !(column[4] & 0xffffff);
+        const bool colsRight = (row[0] & 0xffffff) && (row[3] & 0xffffff) && !(row[4] & 0xffffff);
+        if (rowsRight && !colsRight)
+            WarnOnce(&warned, "the GL breaks edge ties unlike Direct3D; some edges may move by a pixel");
+        good = rowsRight;
+        if (!good && attempt == 0 && m_clipControl) {
+            m_flipY = true;
+            ApplyOrientation();
+        } else if (!good) {
+            WarnOnce(&warned, "the GL breaks edge ties unlike Direct3D; some edges may move by a pixel");
+            if (m_flipY) {
+                m_flipY = false;
+                ApplyOrientation();
+            }
+            break;
+        }
+    }
+    SetFVF(0);
+    Clear(0, nullptr, clearFlags, 0xFF000000, 1.0f, 0);
+    counters = DeviceCounters();
 }
 
 void Device::ApplyBackBufferBinding() {

@@ -39,6 +39,7 @@ struct ShaderConfig {
     int diffuseSrc = 0, ambientSrc = 0, specularSrc = 0, emissiveSrc = 0;  // 0 material, 1 COLOR1, 2 COLOR2
     bool normalize = false, specularEnable = false, localViewer = false, flat = false;
     bool remapDepth = false;  // no clip control: z' = 2z - w
+    bool flipY = false;       // rasterizer orientation flipped (see Device::CalibrateFillRule)
     int colorOp = D3DTOP_SELECTARG1, colorArg1 = D3DTA_CURRENT, colorArg2 = D3DTA_CURRENT;
     int alphaOp = D3DTOP_SELECTARG1, alphaArg1 = D3DTA_CURRENT, alphaArg2 = D3DTA_CURRENT;
     bool sampleTexture = false;
@@ -66,6 +67,10 @@ public:
     Device(IDirect3D9* parent, SDL_Window* window, void* context, const D3DPRESENT_PARAMETERS& params);
     // Creates the device's GL objects; false (message on stderr) on failure.
     bool InitGL(bool needOffscreen);
+    // Makes edges through pixel centres fall as Direct3D's top-left rule has
+    // them, by trying a probe quad and flipping the GL rasterizer's vertical
+    // orientation when the GL breaks such ties the other way.
+    void CalibrateFillRule();
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
@@ -183,6 +188,7 @@ private:
     void SetDefaultStates();
     void ResetBindings();
     void ApplyBackBufferBinding();
+    void ApplyOrientation();
     // Prepares stream 0 for drawing: uploads or streams what changed and says
     // where the vertices are in GL and how many there are.
     bool PrepareVertexStream(const VertexLayout& layout, VertexSource* src, UINT* vertexCount);
@@ -211,6 +217,7 @@ private:
     bool m_hasDepth, m_hasStencil;
     bool m_alphaWrites;     // A8R8G8B8 back buffer: alpha is stored
     bool m_clipControl = false;
+    bool m_flipY = false;
     bool m_inScene = false;
     GLint m_maxTextureSize = 2048;
 

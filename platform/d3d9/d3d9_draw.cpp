@@ -604,6 +604,7 @@ bool Device::ApplyState(const VertexLayout& layout) {
     }
     c.flat = m_rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT;
     c.remapDepth = !m_clipControl;
+    c.flipY = m_flipY;
 
     // Texture stage 0, with a missing texture read as the diffuse colour.
     const bool texBound = m_textures[0] != nullptr;

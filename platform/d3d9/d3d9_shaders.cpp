@@ -130,6 +130,8 @@ std::string VertexShaderSource(const ShaderConfig& c) {
         s += std::string("  v_specular = ") + (c.hasSpecular ? "a_specular" : "vec4(0.0)") + ";\n";
     }
     s += std::string("  v_tex = ") + (c.hasTex ? "a_tex.xy" : "vec2(0.0)") + ";\n";
+    // With the upper-left clip origin, negating y keeps the same window coordinates.
+    if (c.flipY) s += "  gl_Position.y = -gl_Position.y;\n";
     s += "}\n";
     return s;
 }
@@ -212,6 +214,7 @@ uint64_t PackShaderKey(const ShaderConfig& c) {
     k |= PackArg(c.alphaArg2) << 48;
     k |= (uint64_t)c.sampleTexture << 53;
     k |= (uint64_t)(c.alphaFunc & 15) << 54;
+    k |= (uint64_t)c.flipY << 58;
     return k;
 }
 
@@ -241,6 +244,7 @@ ShaderConfig UnpackShaderKey(uint64_t k) {
     c.alphaArg2 = UnpackArg((k >> 48) & 31);
     c.sampleTexture = (k >> 53) & 1;
     c.alphaFunc = (int)((k >> 54) & 15);
+    c.flipY = (k >> 58) & 1;
     return c;
 }
 

@@ -149,6 +149,25 @@ public:
         return m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(RhwVertex));
     }
 
+    // A 4x4 quad whose edges run through pixel centres at (x, y): Direct3D's
+    // top-left rule fills columns x..x+3 and rows y..y+3, nothing else.
+    void ExpectTopLeftRule(int x, int y) {
+        ClearTo(0xFF000000);
+        const RhwVertex v[4] = {{(float)x, (float)y, 0, 1, 0xFFFFFFFF, 0, 0},
+                                {(float)x + 4, (float)y, 0, 1, 0xFFFFFFFF, 0, 0},
+                                {(float)x, (float)y + 4, 0, 1, 0xFFFFFFFF, 0, 0},
+                                {(float)x + 4, (float)y + 4, 0, 1, 0xFFFFFFFF, 0, 0}};
+        m_dev->SetFVF(kRhwFvf);
+        ASSERT_EQ(D3D_OK, m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(RhwVertex)));
+        std::vector<uint32_t> px = Read(x - 1, y - 1, 6, 6);
+        for (int j = 0; j < 6; ++j)
+            for (int i = 0; i < 6; ++i) {
+                const bool inside = i >= 1 && i <= 4 && j >= 1 && j <= 4;
+                EXPECT_EQ(inside ? 0xFFFFFFFFu : 0xFF000000u, px[j * 6 + i])
+                    << "pixel (" << x - 1 + i << ", " << y - 1 + j << ")";
+            }
+    }
+
     // A texture of w x h A8R8G8B8 texels given row by row.
     IDirect3DTexture9* MakeTexture(UINT w, UINT h, const std::vector<uint32_t>& texels,
                                    D3DFORMAT format = D3DFMT_A8R8G8B8) {

@@ -125,6 +125,7 @@ TEST_F(CreateDeviceTest, BackBufferSmallerThanTheWindowIsStillExact) {
     EXPECT_EQ(0xFF102030u, px[59 * 120 + 119]);
     uint32_t out;
     EXPECT_FALSE(WinapiTest_ReadBackBuffer(m_dev, 120, 0, 1, 1, &out));  // outside the back buffer
+    ExpectTopLeftRule(3, 2);
     EXPECT_EQ(D3D_OK, m_dev->Present(nullptr, nullptr, nullptr, nullptr));
 }
 

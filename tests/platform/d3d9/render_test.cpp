@@ -325,6 +325,19 @@ TEST_F(D3D9Test, ClipSpaceDepthRunsFromZeroToOne) {
     EXPECT_EQ(0xFF0000FFu, Pixel(kWidth / 2, kHeight / 2));
 }
 
+TEST_F(D3D9Test, EdgesThroughPixelCentresFollowTheTopLeftRule) {
+    ExpectTopLeftRule(10, 10);
+    ExpectTopLeftRule(1, 1);
+    // The screen fill of the game: edges on row 0 and column 0 take them.
+    ClearTo(kBack);
+    const RhwVertex v[4] = {{0, 0, 0, 1, 0xFF000000, 0, 0}, {(float)kWidth, 0, 0, 1, 0xFF000000, 0, 0},
+                            {0, (float)kHeight, 0, 1, 0xFF000000, 0, 0},
+                            {(float)kWidth, (float)kHeight, 0, 1, 0xFF000000, 0, 0}};
+    m_dev->SetFVF(kRhwFvf);
+    ASSERT_EQ(D3D_OK, m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(RhwVertex)));
+    for (uint32_t p : Read(0, 0, kWidth, kHeight)) ASSERT_EQ(0xFF000000u, p);
+}
+
 TEST_F(D3D9Test, WireframeLeavesTheInteriorClear) {
     ClearTo(0xFF000000);
     m_dev->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);

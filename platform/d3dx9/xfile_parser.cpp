@@ -7,8 +7,9 @@
 //
 // State: a Parser lives for one ParseXFile call. It holds the token reader,
 // the meshes built so far (each in its frames' space once their frames close),
-// the named materials seen so far, and running totals checked against the
-// limits of xfile_parser.h. Nothing outlives the call.
+// the named materials seen so far (indexed by name and by GUID), and running
+// totals checked against the limits of xfile_parser.h. Nothing outlives the
+// call.
 #include "xfile_parser.h"
 
 #include "xfile_tokens.h"
@@ -20,6 +21,7 @@
 #include <map>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace xfile {
 
@@ -79,9 +81,18 @@ struct BuiltMesh {
     std::vector<MaterialSlot> materials;  // empty: one default material
 };
 
-struct NamedMaterial {
-    ObjectHeader header;
-    Material material;
+// A file vertex together with the exact bits of one normal given to it.
+struct SplitKey {
+    uint32_t vertex;
+    uint32_t normal[3];
+    bool operator==(const SplitKey& o) const { return memcmp(this, &o, sizeof *this) == 0; }
+};
+struct SplitKeyHash {
+    size_t operator()(const SplitKey& k) const {
+        uint64_t h = k.vertex * 0x9E3779B97F4A7C15ull;
+        for (uint32_t w : k.normal) h = (h ^ w) * 0x100000001B3ull + (h >> 29);
+        return (size_t)h;
+    }
 };
 
 uint32_t ColorFromFloats(float r, float g, float b, float a) {
@@ -409,20 +420,20 @@ private:
         if (!ok) return false;
         if (h.hasName || h.hasGuid) {
             if (named_.size() >= kMaxMaterials) return Fail("too many named materials");
-            named_.push_back(NamedMaterial{h, *m});
+            named_.push_back(*m);
+            if (h.hasName) byName_[h.name] = named_.size() - 1;
+            if (h.hasGuid) byGuid_[GuidKey(h.guid)] = named_.size() - 1;
         }
         return true;
     }
 
+    static std::string GuidKey(const uint8_t* guid) { return std::string((const char*)guid, 16); }
+
     // The most recent named material the reference names (by name, else by GUID).
     const Material* FindMaterial(const ObjectHeader& ref) const {
-        for (size_t i = named_.size(); i-- > 0;) {
-            const ObjectHeader& h = named_[i].header;
-            if (ref.hasName ? (h.hasName && h.name == ref.name) : (h.hasGuid && memcmp(h.guid, ref.guid, 16) == 0)) {
-                return &named_[i].material;
-            }
-        }
-        return nullptr;
+        const std::map<std::string, size_t>& index = ref.hasName ? byName_ : byGuid_;
+        auto found = index.find(ref.hasName ? ref.name : GuidKey(ref.guid));
+        return found == index.end() ? nullptr : &named_[found->second];
     }
 
     bool ParseMesh(int depth) {
@@ -630,31 +641,35 @@ private:
         if (raw.hasNormals) {
             cornerVertex.resize(raw.corners.size());
             std::vector<uint8_t> assigned(nv, 0);
-            std::vector<uint32_t> nextCopy(nv, kNone);
+            // (vertex, normal bits) -> the vertex carrying that normal
+            std::unordered_map<SplitKey, uint32_t, SplitKeyHash> carrier;
+            carrier.reserve(std::min(raw.corners.size(), (size_t)nv * 2));
             for (size_t k = 0; k < raw.corners.size(); ++k) {
                 uint32_t p = raw.corners[k];
                 const float* n = &raw.normals[(size_t)raw.normalCorners[k] * 3];
-                uint32_t v = p;
-                if (!assigned[p]) {
+                SplitKey key;
+                key.vertex = p;
+                memcpy(key.normal, n, sizeof key.normal);
+                auto found = carrier.find(key);
+                uint32_t v;
+                if (found != carrier.end()) {
+                    v = found->second;
+                } else if (!assigned[p]) {
                     memcpy(b.vertices[p].normal, n, sizeof(float) * 3);
                     assigned[p] = 1;
+                    v = p;
+                    carrier.emplace(key, v);
                 } else {
-                    while (memcmp(b.vertices[v].normal, n, sizeof(float) * 3) != 0) {
-                        if (nextCopy[v] == kNone) {
-                            if (outputVertices_ + b.vertices.size() >= kMaxVertices) {
-                                return Fail("splitting vertices by normal makes more than " +
-                                            std::to_string(kMaxVertices) + " vertices");
-                            }
-                            uint32_t copy = (uint32_t)b.vertices.size();
-                            Vertex dup = b.vertices[p];
-                            memcpy(dup.normal, n, sizeof(float) * 3);
-                            b.vertices.push_back(dup);
-                            b.pointReps.push_back(p);
-                            nextCopy.push_back(kNone);
-                            nextCopy[v] = copy;
-                        }
-                        v = nextCopy[v];
+                    if (outputVertices_ + b.vertices.size() >= kMaxVertices) {
+                        return Fail("splitting vertices by normal makes more than " + std::to_string(kMaxVertices) +
+                                    " vertices");
                     }
+                    v = (uint32_t)b.vertices.size();
+                    Vertex copy = b.vertices[p];
+                    memcpy(copy.normal, n, sizeof(float) * 3);
+                    b.vertices.push_back(copy);
+                    b.pointReps.push_back(p);
+                    carrier.emplace(key, v);
                 }
                 cornerVertex[k] = v;
             }
@@ -774,7 +789,9 @@ private:
     bool hasPushback_ = false;
     std::string error_;
     std::vector<BuiltMesh> meshes_;
-    std::vector<NamedMaterial> named_;
+    std::vector<Material> named_;               // every named material, in file order
+    std::map<std::string, size_t> byName_;      // name -> latest in named_
+    std::map<std::string, size_t> byGuid_;      // GUID bytes -> latest in named_
     uint64_t inputVertices_ = 0;
     uint64_t outputVertices_ = 0;
     uint64_t triangles_ = 0;

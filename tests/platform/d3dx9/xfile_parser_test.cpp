@@ -518,6 +518,14 @@ TEST(XFileNormals, SplitOnlyWhereNormalsDiffer) {
     EXPECT_GE(hard.indices[5], 4u);
     EXPECT_EQ(1u, hard.pointReps[hard.indices[3]]);
     EXPECT_EQ(2u, hard.pointReps[hard.indices[5]]);
+
+    // A second face with the same second normal shares the copies made for the first.
+    MeshData shared = MustParse(XFile(
+        "Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;2,1,3;;\n"
+        "MeshNormals { 2; 0;0;1;, 0;1;0;; 3; 3;0,0,0;, 3;1,1,1;, 3;1,1,1;; } }"));
+    EXPECT_EQ(6u, shared.vertices.size());
+    EXPECT_EQ(shared.indices[3], shared.indices[7]);  // vertex 1's copy
+    EXPECT_EQ(shared.indices[5], shared.indices[6]);  // vertex 2's copy
 }
 
 // ------------------------------------------------------------ adjacency ----

@@ -91,8 +91,13 @@ struct DrawRecord {
 
 class Device : public IDirect3DDevice9 {
 public:
+    // keep: the device holds a reference on every texture it made, so they
+    // stay readable after their user released them.
+    explicit Device(bool keep = false) : keep(keep) {}
     ~Device() override {
         if (bound) bound->Release();
+        if (keep)
+            for (Texture* t : created) t->Release();
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
@@ -101,6 +106,7 @@ public:
                                             IDirect3DTexture9** out, HANDLE*) override {
         if (w == 0 || h == 0 || w > maxSize || h > maxSize) return D3DERR_INVALIDCALL;
         created.push_back(new Texture(w, h, levels, fmt));
+        if (keep) created.back()->AddRef();
         *out = created.back();
         return D3D_OK;
     }
@@ -145,34 +151,32 @@ public:
     }
 
     // Not used by D3DX's textures and fonts.
-    HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override { return D3D_OK; }
-    HRESULT STDMETHODCALLTYPE Present(CONST RECT*, CONST RECT*, HWND, CONST RGNDATA*) override { return D3D_OK; }
-    HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**,
-                                                 HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**,
-                                                HANDLE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE BeginScene() override { return D3D_OK; }
-    HRESULT STDMETHODCALLTYPE EndScene() override { return D3D_OK; }
-    HRESULT STDMETHODCALLTYPE Clear(DWORD, CONST D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override { return D3D_OK; }
-    HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE, CONST D3DMATRIX*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetViewport(CONST D3DVIEWPORT9*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetViewport(D3DVIEWPORT9*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetMaterial(CONST D3DMATERIAL9*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMaterial(D3DMATERIAL9*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetLight(DWORD, CONST D3DLIGHT9*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetLight(DWORD, D3DLIGHT9*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE LightEnable(DWORD, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT, CONST void*, D3DFORMAT,
-                                                     CONST void*, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetStreamSource(UINT, IDirect3DVertexBuffer9*, UINT, UINT) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetIndices(IDirect3DIndexBuffer9*) override { return E_NOTIMPL; }
+#define FAKE_UNUSED(sig) HRESULT STDMETHODCALLTYPE sig override { return E_NOTIMPL; }
+    FAKE_UNUSED(TestCooperativeLevel())
+    FAKE_UNUSED(Present(CONST RECT*, CONST RECT*, HWND, CONST RGNDATA*))
+    FAKE_UNUSED(CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**, HANDLE*))
+    FAKE_UNUSED(CreateIndexBuffer(UINT, DWORD, D3DFORMAT, D3DPOOL, IDirect3DIndexBuffer9**, HANDLE*))
+    FAKE_UNUSED(BeginScene())
+    FAKE_UNUSED(EndScene())
+    FAKE_UNUSED(Clear(DWORD, CONST D3DRECT*, DWORD, D3DCOLOR, float, DWORD))
+    FAKE_UNUSED(SetTransform(D3DTRANSFORMSTATETYPE, CONST D3DMATRIX*))
+    FAKE_UNUSED(GetTransform(D3DTRANSFORMSTATETYPE, D3DMATRIX*))
+    FAKE_UNUSED(SetViewport(CONST D3DVIEWPORT9*))
+    FAKE_UNUSED(GetViewport(D3DVIEWPORT9*))
+    FAKE_UNUSED(SetMaterial(CONST D3DMATERIAL9*))
+    FAKE_UNUSED(GetMaterial(D3DMATERIAL9*))
+    FAKE_UNUSED(SetLight(DWORD, CONST D3DLIGHT9*))
+    FAKE_UNUSED(GetLight(DWORD, D3DLIGHT9*))
+    FAKE_UNUSED(LightEnable(DWORD, BOOL))
+    FAKE_UNUSED(DrawPrimitive(D3DPRIMITIVETYPE, UINT, UINT))
+    FAKE_UNUSED(DrawIndexedPrimitive(D3DPRIMITIVETYPE, INT, UINT, UINT, UINT, UINT))
+    FAKE_UNUSED(DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE, UINT, UINT, UINT, CONST void*, D3DFORMAT, CONST void*, UINT))
+    FAKE_UNUSED(SetStreamSource(UINT, IDirect3DVertexBuffer9*, UINT, UINT))
+    FAKE_UNUSED(SetIndices(IDirect3DIndexBuffer9*))
+#undef FAKE_UNUSED
 
     ULONG refs = 1;
+    bool keep;
     UINT maxSize = 8192;
     std::map<DWORD, DWORD> rs;
     std::map<std::pair<DWORD, DWORD>, DWORD> ts, ss;

@@ -178,65 +178,52 @@ TEST_F(XAudio2Test, VoicesCheckTheirFormatAndBuffers) {
     EXPECT_FLOAT_EQ(vol, 0.25f);
 }
 
-TEST_F(XAudio2Test, PlaybackAdvancesStopKeepsThePositionAndItPlaysOnce) {
+TEST_F(XAudio2Test, StopKeepsThePositionFlushDropsBuffersAndNothingLoops) {
     IXAudio2SourceVoice* v = NewVoice(Pcm());
     ASSERT_NE(v, nullptr);
     // A (0.5 s) then a short B: the moment B becomes current tells how much of A was played.
     const std::vector<short> a = Sine(kRate / 2), b = Sine(kRate / 20);
     int ctxA, ctxB;
     XAUDIO2_BUFFER ba = BufferOf(a, &ctxA, false), bb = BufferOf(b, &ctxB);
-    ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
-    ASSERT_EQ(v->SubmitSourceBuffer(&bb), S_OK);
+    auto submitBoth = [&] { ASSERT_TRUE(v->SubmitSourceBuffer(&ba) == S_OK && v->SubmitSourceBuffer(&bb) == S_OK); };
+    auto playSomeThenStop = [&] {
+        ASSERT_EQ(v->Start(0, XAUDIO2_COMMIT_NOW), S_OK);
+        ASSERT_TRUE(WaitFor([&] { return StateOf(v).SamplesPlayed >= kRate / 5; })) << "playback does not advance";
+        ASSERT_EQ(v->Stop(0, XAUDIO2_COMMIT_NOW), S_OK);
+        SDL_Delay(30);
+    };
+    submitBoth();
     SDL_Delay(100);
     EXPECT_EQ(StateOf(v).SamplesPlayed, 0u) << "a voice plays only once started";
-
-    ASSERT_EQ(v->Start(0, XAUDIO2_COMMIT_NOW), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return StateOf(v).SamplesPlayed >= kRate / 5; })) << "playback does not advance";
-    ASSERT_EQ(v->Stop(0, XAUDIO2_COMMIT_NOW), S_OK);
-    SDL_Delay(30);
+    playSomeThenStop();
     const UINT64 stoppedAt = StateOf(v).SamplesPlayed;
     SDL_Delay(150);
     EXPECT_EQ(StateOf(v).SamplesPlayed, stoppedAt) << "a stopped voice does not advance";
     EXPECT_EQ(StateOf(v).BuffersQueued, 2u) << "stopping keeps the buffers";
-
     // Started again it carries on where it stopped: A ends after its own length in total.
     ASSERT_EQ(v->Start(), S_OK);
     EXPECT_NEAR(double(PlayedUntil(v, &ctxB)), double(a.size()), kRate * 0.05);
     ASSERT_TRUE(WaitFor([&] { return StateOf(v).BuffersQueued == 0; })) << "B plays to its end";
     SDL_Delay(50);
     EXPECT_EQ(StateOf(v).BuffersQueued, 0u) << "nothing loops";
-}
 
-TEST_F(XAudio2Test, FlushDropsBuffersAndTheNextSubmitPlaysFromTheStart) {
-    IXAudio2SourceVoice* v = NewVoice(Pcm());
-    ASSERT_NE(v, nullptr);
-    const std::vector<short> a = Sine(kRate / 2), b = Sine(kRate / 20);
-    int ctxA, ctxB;
-    XAUDIO2_BUFFER ba = BufferOf(a, &ctxA, false), bb = BufferOf(b, &ctxB);
-    ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
-    ASSERT_EQ(v->SubmitSourceBuffer(&bb), S_OK);
-    ASSERT_EQ(v->Start(), S_OK);
-    ASSERT_TRUE(WaitFor([&] { return StateOf(v).SamplesPlayed >= kRate / 5; }));
-
-    // The game's restart: stop, flush, submit again, start.
-    ASSERT_EQ(v->Stop(), S_OK);
+    // The game's restart: stop, flush, submit again, start. All of A plays again.
+    submitBoth();
+    playSomeThenStop();
     ASSERT_EQ(v->FlushSourceBuffers(), S_OK);
     EXPECT_EQ(StateOf(v).pCurrentBufferContext, nullptr) << "a stopped voice loses its current buffer too";
     EXPECT_TRUE(WaitFor([&] { return StateOf(v).BuffersQueued == 0; }, 1000)) << "flushed buffers stay queued";
     const UINT64 before = StateOf(v).SamplesPlayed;
-    ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
-    ASSERT_EQ(v->SubmitSourceBuffer(&bb), S_OK);
+    submitBoth();
     ASSERT_EQ(v->Start(), S_OK);
-    EXPECT_NEAR(double(PlayedUntil(v, &ctxB) - before), double(a.size()), kRate * 0.05) << "all of A plays again";
+    EXPECT_NEAR(double(PlayedUntil(v, &ctxB) - before), double(a.size()), kRate * 0.05);
 
     // A started voice keeps the buffer it is playing.
-    ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
-    ASSERT_EQ(v->SubmitSourceBuffer(&ba), S_OK);
+    ASSERT_TRUE(v->SubmitSourceBuffer(&ba) == S_OK && v->SubmitSourceBuffer(&ba) == S_OK);
     PlayedUntil(v, &ctxA);
     ASSERT_EQ(v->FlushSourceBuffers(), S_OK);
     EXPECT_TRUE(WaitFor([&] { return StateOf(v).BuffersQueued == 1; }, 1000));
     EXPECT_EQ(StateOf(v).pCurrentBufferContext, &ctxA);
-
     // A stopped engine processes nothing until started again.
     engine->StopEngine();
     const UINT64 frozen = StateOf(v).SamplesPlayed;
@@ -249,21 +236,19 @@ TEST_F(XAudio2Test, FlushDropsBuffersAndTheNextSubmitPlaysFromTheStart) {
 TEST(XAudio2Lifetime, ReleasingTheEngineTearsDownLeftoverVoicesSafely) {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_MULTITHREADED)));
     IXAudio2* x = NULL;
-    ASSERT_EQ(XAudio2Create(&x), S_OK);
+    IXAudio2MasteringVoice* m = NULL;
     IXAudio2SourceVoice *v1 = NULL, *v2 = NULL;
     const WAVEFORMATEX f = Pcm();
+    ASSERT_EQ(XAudio2Create(&x), S_OK);
     EXPECT_EQ(x->CreateSourceVoice(&v1, &f), XAUDIO2_E_INVALID_CALL) << "no mastering voice to feed yet";
-    IXAudio2MasteringVoice* m = NULL;
     ASSERT_EQ(x->CreateMasteringVoice(&m), S_OK);
     ASSERT_EQ(x->CreateSourceVoice(&v1, &f), S_OK);
     m->DestroyVoice();  // refused: v1 still feeds it
     ASSERT_EQ(x->CreateSourceVoice(&v2, &f), S_OK);
-    EXPECT_EQ(WinapiTest_LiveSourceVoices(), 2);
-
     const std::vector<short> pcm = Sine(kRate);
     const XAUDIO2_BUFFER b = BufferOf(pcm);
-    ASSERT_EQ(v1->SubmitSourceBuffer(&b), S_OK);
-    ASSERT_EQ(v1->Start(), S_OK);
+    ASSERT_TRUE(v1->SubmitSourceBuffer(&b) == S_OK && v1->Start() == S_OK);
+    EXPECT_EQ(WinapiTest_LiveSourceVoices(), 2);
     EXPECT_EQ(x->Release(), 0u);
     EXPECT_EQ(WinapiTest_LiveSourceVoices(), 0);
     // Voices of a released engine fail or do nothing; destroying them frees them.

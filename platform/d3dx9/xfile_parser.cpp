@@ -122,22 +122,12 @@ private:
     // ---- tokens ----
 
     bool Next(Token* t) {
-        if (hasPushback_) {
-            hasPushback_ = false;
-            std::swap(*t, pushback_);
-            return true;
-        }
         std::string lexError;
         if (!reader_.Next(t, &lexError)) {
             if (error_.empty()) error_ = lexError;
             return false;
         }
         return true;
-    }
-
-    void PushBack(Token* t) {
-        std::swap(pushback_, *t);
-        hasPushback_ = true;
     }
 
     bool Fail(const std::string& message) {
@@ -785,8 +775,6 @@ private:
 
     TokenReader& reader_;
     Token token_;
-    Token pushback_;
-    bool hasPushback_ = false;
     std::string error_;
     std::vector<BuiltMesh> meshes_;
     std::vector<Material> named_;               // every named material, in file order

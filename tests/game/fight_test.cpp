@@ -144,11 +144,13 @@ TEST_F(FightTest, ThreeNibblesThenTheBite) {
 TEST_F(FightTest, SpaceOnlyStrikesAfterTheThirdNibble) {
     Steps(201, {DIK_UP});
     while (!GetFloatLanded()) Step({DIK_SPACE});
-    while (GetNibbleCount() < 3) {
+    while (GetNibbleCount() < 2) {
         Step({DIK_SPACE});
         Step({});
         ASSERT_FALSE(GetHookFlag());
     }
+    while (GetNibbleCount() < 3) Step({});
+    ASSERT_FALSE(GetHookFlag());
     // Even after a long wait the strike hooks.
     Steps(2000, {});
     EXPECT_FALSE(GetHookFlag());

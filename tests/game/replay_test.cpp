@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/fade.h"
 #include "app/main.h"
 #include "app/scene.h"
 #include "device/keyboard.h"
@@ -124,7 +125,10 @@ public:
         Frame({});
         for (int i = 0; i < 3; i++) Tap(DIK_RIGHT);
         Tap(DIK_SPACE);
-        const bool back = WaitFor(SCENE_TITLE, 40);
+        bool back = WaitFor(SCENE_TITLE, 40);
+        // The title takes Space again only once its fade-in is over.
+        for (int i = 0; i < 40 && IsFading(); i++) Frame({});
+        back = back && !IsFading();
         m_outcome.ranking = ReadFile(m_h.RankingPath());
         return back;
     }

@@ -307,7 +307,7 @@ void Device::SetDefaultStates() {
     m_rs[36] = FloatBits(0.0f);    // FOGSTART
     m_rs[37] = FloatBits(1.0f);    // FOGEND
     m_rs[38] = FloatBits(1.0f);    // FOGDENSITY
-    m_rs[52] = FALSE;              // STENCILENABLE
+    m_rs[D3DRS_STENCILENABLE] = FALSE;
     m_rs[53] = m_rs[54] = m_rs[55] = 1;  // STENCILFAIL/ZFAIL/PASS: KEEP
     m_rs[56] = D3DCMP_ALWAYS;      // STENCILFUNC
     m_rs[58] = m_rs[59] = 0xffffffffu;  // STENCILMASK, STENCILWRITEMASK
@@ -328,7 +328,7 @@ void Device::SetDefaultStates() {
     m_rs[161] = TRUE;              // MULTISAMPLEANTIALIAS
     m_rs[162] = 0xffffffffu;       // MULTISAMPLEMASK
     m_rs[166] = FloatBits(64.0f);  // POINTSIZE_MAX
-    m_rs[168] = 0xf;               // COLORWRITEENABLE
+    m_rs[D3DRS_COLORWRITEENABLE] = 0xf;
     m_rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
     m_rs[172] = 3;                 // POSITIONDEGREE: CUBIC
     m_rs[173] = 1;                 // NORMALDEGREE: LINEAR
@@ -338,7 +338,7 @@ void Device::SetDefaultStates() {
     m_rs[186] = m_rs[187] = m_rs[188] = 1;  // CCW_STENCIL*: KEEP
     m_rs[189] = D3DCMP_ALWAYS;     // CCW_STENCILFUNC
     m_rs[190] = m_rs[191] = m_rs[192] = 0xf;  // COLORWRITEENABLE1..3
-    m_rs[193] = 0xffffffffu;       // BLENDFACTOR
+    m_rs[D3DRS_BLENDFACTOR] = 0xffffffffu;
     m_rs[207] = D3DBLEND_ONE;      // SRCBLENDALPHA
     m_rs[208] = D3DBLEND_ZERO;     // DESTBLENDALPHA
     m_rs[209] = D3DBLENDOP_ADD;    // BLENDOPALPHA
@@ -567,8 +567,8 @@ HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
     case D3DRS_SRCBLEND:
     case D3DRS_DESTBLEND:
     case D3DRS_BLENDOP:
-    case 168:  // COLORWRITEENABLE
-    case 193:  // BLENDFACTOR
+    case D3DRS_COLORWRITEENABLE:
+    case D3DRS_BLENDFACTOR:
         m_dirty |= kDirtyBlend;
         break;
     case D3DRS_ZENABLE:

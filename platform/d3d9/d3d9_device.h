@@ -48,19 +48,6 @@ struct ShaderConfig {
 uint64_t PackShaderKey(const ShaderConfig& c);
 ShaderConfig UnpackShaderKey(uint64_t key);
 
-// Stage 0 texture ops this layer reproduces (beyond the header's list).
-enum : int {
-    kTopAddSigned = 8,
-    kTopAddSigned2x = 9,
-    kTopSubtract = 10,
-    kTopAddSmooth = 11,
-    kTopBlendDiffuseAlpha = 12,
-    kTopBlendTextureAlpha = 13,
-    kTopBlendFactorAlpha = 14,
-    kTopBlendCurrentAlpha = 16,
-};
-const int kTaComplement = 0x10;
-const int kTaAlphaReplicate = 0x20;
 
 class Device final : public IDirect3DDevice9 {
 public:

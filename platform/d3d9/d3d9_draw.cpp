@@ -63,10 +63,10 @@ GLenum BlendFactor(DWORD f, bool src, bool* usesConstant) {
     case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
     case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
     case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
-    case 12: return src ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;  // BOTHSRCALPHA
-    case 13: return src ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;  // BOTHINVSRCALPHA
-    case 14: *usesConstant = true; return GL_CONSTANT_COLOR;      // BLENDFACTOR
-    case 15: *usesConstant = true; return GL_ONE_MINUS_CONSTANT_COLOR;
+    case D3DBLEND_BOTHSRCALPHA: return src ? GL_SRC_ALPHA : GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_BOTHINVSRCALPHA: return src ? GL_ONE_MINUS_SRC_ALPHA : GL_SRC_ALPHA;
+    case D3DBLEND_BLENDFACTOR: *usesConstant = true; return GL_CONSTANT_COLOR;
+    case D3DBLEND_INVBLENDFACTOR: *usesConstant = true; return GL_ONE_MINUS_CONSTANT_COLOR;
     default: return src ? GL_ONE : GL_ZERO;
     }
 }
@@ -86,7 +86,7 @@ GLenum AddressMode(DWORD a) {
     case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
     case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
-    case 5: return GL_CLAMP_TO_EDGE;  // MIRRORONCE: the nearest GL 3.3 has
+    case D3DTADDRESS_MIRRORONCE: return GL_CLAMP_TO_EDGE;  // the nearest GL 3.3 has
     default: return GL_REPEAT;
     }
 }
@@ -112,9 +112,9 @@ bool OpUsesArg2(int op) { return op != D3DTOP_SELECTARG1; }
 bool SupportedOp(int op) {
     switch (op) {
     case D3DTOP_SELECTARG1: case D3DTOP_SELECTARG2: case D3DTOP_MODULATE: case D3DTOP_MODULATE2X:
-    case D3DTOP_MODULATE4X: case D3DTOP_ADD: case kTopAddSigned: case kTopAddSigned2x: case kTopSubtract:
-    case kTopAddSmooth: case kTopBlendDiffuseAlpha: case kTopBlendTextureAlpha: case kTopBlendFactorAlpha:
-    case kTopBlendCurrentAlpha:
+    case D3DTOP_MODULATE4X: case D3DTOP_ADD: case D3DTOP_ADDSIGNED: case D3DTOP_ADDSIGNED2X: case D3DTOP_SUBTRACT:
+    case D3DTOP_ADDSMOOTH: case D3DTOP_BLENDDIFFUSEALPHA: case D3DTOP_BLENDTEXTUREALPHA: case D3DTOP_BLENDFACTORALPHA:
+    case D3DTOP_BLENDCURRENTALPHA:
         return true;
     default:
         return false;
@@ -122,12 +122,12 @@ bool SupportedOp(int op) {
 }
 bool IsTexture(int arg) { return (arg & 0xf) == D3DTA_TEXTURE; }
 bool OpReadsTexture(int op, int a1, int a2) {
-    return (OpUsesArg1(op) && IsTexture(a1)) || (OpUsesArg2(op) && IsTexture(a2)) || op == kTopBlendTextureAlpha;
+    return (OpUsesArg1(op) && IsTexture(a1)) || (OpUsesArg2(op) && IsTexture(a2)) || op == D3DTOP_BLENDTEXTUREALPHA;
 }
 // Keeps the selector and the two modifiers this layer knows.
 int CleanArg(int arg, bool* ok) {
     const int sel = arg & 0xf;
-    if (sel > D3DTA_TEMP || (arg & ~(0xf | kTaComplement | kTaAlphaReplicate))) {
+    if (sel > D3DTA_TEMP || (arg & ~(0xf | D3DTA_COMPLEMENT | D3DTA_ALPHAREPLICATE))) {
         *ok = false;
         return D3DTA_CURRENT;
     }
@@ -560,15 +560,15 @@ void Device::WarnUnsupportedStates() {
     static bool fog = false, stencil = false, scissor = false, stage1 = false, texTransform = false,
                 texGen = false, clipPlanes = false, blend = false;
     if (m_rs[D3DRS_FOGENABLE]) WarnOnce(&fog, "fog is not drawn");
-    if (m_rs[52]) WarnOnce(&stencil, "the stencil test is not applied");
+    if (m_rs[D3DRS_STENCILENABLE]) WarnOnce(&stencil, "the stencil test is not applied");
     if (m_rs[D3DRS_SCISSORTESTENABLE]) WarnOnce(&scissor, "the scissor test is not applied");
     if (m_tss[1][D3DTSS_COLOROP] != D3DTOP_DISABLE)
         WarnOnce(&stage1, "texture stages after stage 0 are not applied");
     if (m_tss[0][D3DTSS_TEXTURETRANSFORMFLAGS]) WarnOnce(&texTransform, "texture transforms are not applied");
     if (m_tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff0000u)
         WarnOnce(&texGen, "generated texture coordinates are not supported");
-    if (m_rs[152]) WarnOnce(&clipPlanes, "user clip planes are not applied");
-    if (m_rs[151]) WarnOnce(&blend, "vertex blending is not applied");
+    if (m_rs[D3DRS_CLIPPLANEENABLE]) WarnOnce(&clipPlanes, "user clip planes are not applied");
+    if (m_rs[D3DRS_VERTEXBLEND]) WarnOnce(&blend, "vertex blending is not applied");
 }
 
 bool Device::ApplyState(const VertexLayout& layout) {
@@ -673,20 +673,21 @@ bool Device::ApplyState(const VertexLayout& layout) {
             GLenum dst = BlendFactor(m_rs[D3DRS_DESTBLEND], false, &constant);
             // The legacy "both" source modes decide the destination factor too.
             const DWORD s = m_rs[D3DRS_SRCBLEND];
-            if (s == 12 || s == 13) dst = BlendFactor(s, false, &constant);
+            if (s == D3DBLEND_BOTHSRCALPHA || s == D3DBLEND_BOTHINVSRCALPHA) dst = BlendFactor(s, false, &constant);
             glEnable(GL_BLEND);
             glBlendFunc(src, dst);
             glBlendEquation(BlendEquation(m_rs[D3DRS_BLENDOP]));
             if (constant) {
                 float bf[4];
-                ColorToFloats(m_rs[193], bf);
+                ColorToFloats(m_rs[D3DRS_BLENDFACTOR], bf);
                 glBlendColor(bf[0], bf[1], bf[2], bf[3]);
             }
         } else {
             glDisable(GL_BLEND);
         }
-        const DWORD mask = m_rs[168];  // COLORWRITEENABLE: red 1, green 2, blue 4, alpha 8
-        glColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0 && m_alphaWrites);
+        const DWORD mask = m_rs[D3DRS_COLORWRITEENABLE];
+        glColorMask((mask & D3DCOLORWRITEENABLE_RED) != 0, (mask & D3DCOLORWRITEENABLE_GREEN) != 0,
+                    (mask & D3DCOLORWRITEENABLE_BLUE) != 0, (mask & D3DCOLORWRITEENABLE_ALPHA) != 0 && m_alphaWrites);
     }
     if (m_dirty & kDirtyDepth) {
         if (m_hasDepth && m_rs[D3DRS_ZENABLE] != D3DZB_FALSE) {

@@ -13,10 +13,10 @@ namespace {
 
 // Arguments pack into 5 bits: selector, complement, alpha replicate.
 uint64_t PackArg(int a) {
-    return (uint64_t)((a & 7) | ((a & kTaComplement) ? 8 : 0) | ((a & kTaAlphaReplicate) ? 16 : 0));
+    return (uint64_t)((a & 7) | ((a & D3DTA_COMPLEMENT) ? 8 : 0) | ((a & D3DTA_ALPHAREPLICATE) ? 16 : 0));
 }
 int UnpackArg(uint64_t v) {
-    return (int)(v & 7) | ((v & 8) ? kTaComplement : 0) | ((v & 16) ? kTaAlphaReplicate : 0);
+    return (int)(v & 7) | ((v & 8) ? D3DTA_COMPLEMENT : 0) | ((v & 16) ? D3DTA_ALPHAREPLICATE : 0);
 }
 
 std::string ArgExpr(int arg) {
@@ -29,8 +29,8 @@ std::string ArgExpr(int arg) {
     case D3DTA_TEMP: e = "vec4(0.0)"; break;
     default: e = "current"; break;
     }
-    if (arg & kTaComplement) e = "(vec4(1.0) - " + e + ")";
-    if (arg & kTaAlphaReplicate) e = e + ".aaaa";
+    if (arg & D3DTA_COMPLEMENT) e = "(vec4(1.0) - " + e + ")";
+    if (arg & D3DTA_ALPHAREPLICATE) e = e + ".aaaa";
     return e;
 }
 
@@ -44,14 +44,14 @@ std::string OpExpr(int op, int arg1, int arg2, const char* ch) {
     case D3DTOP_MODULATE2X: return a + " * " + b + " * 2.0";
     case D3DTOP_MODULATE4X: return a + " * " + b + " * 4.0";
     case D3DTOP_ADD: return a + " + " + b;
-    case kTopAddSigned: return a + " + " + b + " - 0.5";
-    case kTopAddSigned2x: return "(" + a + " + " + b + " - 0.5) * 2.0";
-    case kTopSubtract: return a + " - " + b;
-    case kTopAddSmooth: return a + " + " + b + " - " + a + " * " + b;
-    case kTopBlendDiffuseAlpha: return "mix(" + b + ", " + a + ", diffuse.a)";
-    case kTopBlendTextureAlpha: return "mix(" + b + ", " + a + ", tex.a)";
-    case kTopBlendFactorAlpha: return "mix(" + b + ", " + a + ", u_tfactor.a)";
-    case kTopBlendCurrentAlpha: return "mix(" + b + ", " + a + ", current.a)";
+    case D3DTOP_ADDSIGNED: return a + " + " + b + " - 0.5";
+    case D3DTOP_ADDSIGNED2X: return "(" + a + " + " + b + " - 0.5) * 2.0";
+    case D3DTOP_SUBTRACT: return a + " - " + b;
+    case D3DTOP_ADDSMOOTH: return a + " + " + b + " - " + a + " * " + b;
+    case D3DTOP_BLENDDIFFUSEALPHA: return "mix(" + b + ", " + a + ", diffuse.a)";
+    case D3DTOP_BLENDTEXTUREALPHA: return "mix(" + b + ", " + a + ", tex.a)";
+    case D3DTOP_BLENDFACTORALPHA: return "mix(" + b + ", " + a + ", u_tfactor.a)";
+    case D3DTOP_BLENDCURRENTALPHA: return "mix(" + b + ", " + a + ", current.a)";
     default: return a;  // SELECTARG1
     }
 }

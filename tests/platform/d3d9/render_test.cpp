@@ -160,11 +160,11 @@ INSTANTIATE_TEST_SUITE_P(
         StageCase{"disabled stage", D3DTOP_DISABLE, D3DTA_TEXTURE, D3DTA_CURRENT, 0x80, 0x80, 0xFF},
         StageCase{"add", D3DTOP_ADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, Sat(0xFF + 0x80), Sat(0x80 + 0x80),
                   Sat(0x40 + 0xFF)},
-        StageCase{"subtract", 10, D3DTA_TEXTURE, D3DTA_DIFFUSE, Sat(0xFF - 0x80), Sat(0x80 - 0x80),
+        StageCase{"subtract", D3DTOP_SUBTRACT, D3DTA_TEXTURE, D3DTA_DIFFUSE, Sat(0xFF - 0x80), Sat(0x80 - 0x80),
                   Sat(0x40 - 0xFF)},
         StageCase{"modulate2x", D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, Sat(2 * Mul(0xFF, 0x80)),
                   Sat(2 * Mul(0x80, 0x80)), Sat(2 * Mul(0x40, 0xFF))},
-        StageCase{"complement", D3DTOP_SELECTARG1, D3DTA_TEXTURE | 0x10, D3DTA_DIFFUSE, 0x00, 0x7F, 0xBF}),
+        StageCase{"complement", D3DTOP_SELECTARG1, D3DTA_TEXTURE | D3DTA_COMPLEMENT, D3DTA_DIFFUSE, 0x00, 0x7F, 0xBF}),
     [](const ::testing::TestParamInfo<StageCase>& info) {
         std::string n = info.param.name;
         for (char& ch : n)

@@ -713,6 +713,20 @@ Mesh fishingFloat() {
   return b.finish();
 }
 
+// Drops the materials no triangle uses, so every material is a subset with faces.
+void dropUnusedMaterials(Mesh& mesh) {
+  std::vector<int> remap(mesh.materials.size(), 0);
+  for (const Tri& t : mesh.tris) remap[t.material] = 1;
+  decltype(mesh.materials) used;
+  for (size_t m = 0; m < mesh.materials.size(); ++m) {
+    if (!remap[m]) continue;
+    remap[m] = int(used.size());
+    used.push_back(mesh.materials[m]);
+  }
+  for (Tri& t : mesh.tris) t.material = remap[t.material];
+  mesh.materials = used;
+}
+
 // The title model: a tuna biting a hook on a line.
 Mesh titleModel() {
   Mesh fish = tunaMan(3, false);
@@ -735,6 +749,7 @@ Mesh titleModel() {
   fish.verts.insert(fish.verts.end(), hook.verts.begin(), hook.verts.end());
   fish.materials.insert(fish.materials.end(), hook.materials.begin(), hook.materials.end());
   for (Tri t : hook.tris) fish.tris.push_back({t.a + base, t.b + base, t.c + base, t.material + mbase});
+  dropUnusedMaterials(fish);
   return fish;
 }
 

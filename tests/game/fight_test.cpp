@@ -357,6 +357,10 @@ TEST_F(FightTest, FishDivesWhenTheFloatLandsAndHangsAtItWhenHooked) {
     // Hooked: the fish's origin is at the float (rotations don't move the origin).
     // The matrix is from the previous frame's draw, so compare the z, which stays put.
     EXPECT_NEAR(GetFish()[0].mtxWorld._43, floatMatrix._43, 1e-5);
+    // After a while the float has drifted; the fish goes with it, a frame behind.
+    Steps(100, {});
+    EXPECT_NEAR(GetFish()[0].mtxWorld._41, GetFloatMatrix()._41, 0.051f);
+    EXPECT_NEAR(GetFish()[0].mtxWorld._42, GetFloatMatrix()._42, 0.06f);
 
     // A manta-man floats 1.5 below its position, 4.5 once the float has landed.
     StartAttempt(FISHKIND_MANTAMAN);

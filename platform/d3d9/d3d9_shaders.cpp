@@ -25,7 +25,7 @@ std::string ArgExpr(int arg) {
     case D3DTA_DIFFUSE: e = "diffuse"; break;
     case D3DTA_TEXTURE: e = "tex"; break;
     case D3DTA_TFACTOR: e = "u_tfactor"; break;
-    case D3DTA_SPECULAR: e = "spec"; break;
+    case D3DTA_SPECULAR: e = "specular"; break;
     case D3DTA_TEMP: e = "vec4(0.0)"; break;
     default: e = "current"; break;
     }
@@ -149,12 +149,12 @@ std::string FragmentShaderSource(const ShaderConfig& c) {
          "void main() {\n"
          "  vec4 diffuse = v_diffuse;\n"
          "  vec4 current = diffuse;\n"
-         "  vec4 spec = v_specular;\n";
+         "  vec4 specular = v_specular;\n";
     s += c.sampleTexture ? "  vec4 tex = texture(u_tex0, v_tex);\n" : "  vec4 tex = vec4(1.0);\n";
     s += "  vec3 color = " + OpExpr(c.colorOp, c.colorArg1, c.colorArg2, ".rgb") + ";\n";
     s += "  float alpha = " + OpExpr(c.alphaOp, c.alphaArg1, c.alphaArg2, ".a") + ";\n";
     s += "  vec4 result = vec4(clamp(color, 0.0, 1.0), clamp(alpha, 0.0, 1.0));\n";
-    if (c.specularEnable) s += "  result.rgb = min(result.rgb + spec.rgb, vec3(1.0));\n";
+    if (c.specularEnable) s += "  result.rgb = min(result.rgb + specular.rgb, vec3(1.0));\n";
     if (c.alphaFunc) {
         static const char* kOps[] = {"", "false", "<", "==", "<=", ">", "!=", ">=", "true"};
         const int f = c.alphaFunc >= 1 && c.alphaFunc <= 8 ? c.alphaFunc : 8;

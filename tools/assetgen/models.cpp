@@ -274,6 +274,19 @@ float profile(const std::vector<std::pair<float, float>>& table, float s) {
   return table.back().second;
 }
 
+// A ring of segs points around an ellipse of half-width hw and half-height
+// hh at height y0 and depth z, point 0 on top. `flatten` squeezes the sides
+// in towards the middle height.
+Ring ellipseRing(float hw, float hh, float y0, float z, int segs, float flatten) {
+  Ring ring;
+  for (int j = 0; j < segs; ++j) {
+    float th = 2 * kPi * j / segs;
+    float sx = std::sin(th), cy = std::cos(th);
+    ring.push_back({hw * sx, y0 + hh * cy * (1.f - flatten * sx * sx), z});
+  }
+  return ring;
+}
+
 // A fish body swept along z from the nose (zNose) back to zTail, with
 // elliptical sections; ring point 0 is on the back, so a skin texture's u
 // runs back -> belly -> back and v runs nose -> tail.
@@ -285,14 +298,7 @@ void fishBody(Builder& b, float zNose, float zTail, float halfW, float halfH,
     float s = float(i) / rings;
     float z = lerp(zNose, zTail, s);
     float f = profile(shape, s);
-    Ring ring;
-    for (int j = 0; j < segs; ++j) {
-      float th = 2 * kPi * j / segs;
-      float sx = std::sin(th), cy = std::cos(th);
-      float y = halfH * f * cy * (1.f - flatten * sx * sx);
-      ring.push_back({halfW * f * sx, y + yShift * f, z});
-    }
-    rs.push_back(ring);
+    rs.push_back(ellipseRing(halfW * f, halfH * f, yShift * f, z, segs, flatten));
   }
   b.loft(rs, true, {}, false, true, [m](int, V3) { return m; });
 }
@@ -310,6 +316,13 @@ V3 rotateAboutX(V3 p, V3 pivot, float a) {
   float c = std::cos(a), s = std::sin(a);
   return pivot + V3{d.x, d.y * c - d.z * s, d.y * s + d.z * c};
 }
+
+// A limb whose joint and end, given at rest, are turned by `angle` about
+// the x axis through its root (a swimming stroke).
+void swungLimb(Builder& b, V3 root, V3 joint, V3 end, float angle, float r, int m, int endMat, float endR) {
+  limb(b, root, rotateAboutX(joint, root, angle), rotateAboutX(end, root, angle), r, m, endMat, endR);
+}
+
 // Sideways swing of a swimming body: points behind zHinge move along x,
 // growing with the square of the distance behind it.
 std::function<V3(V3)> tailSwing(float zHinge, float lengthBehind, float amount) {
@@ -331,23 +344,31 @@ float poseSwing(int pose) { return -1.f + 2.f * float(pose - 1) / 5.f; }
 
 // Swimmer frame -> the frame the game draws tuna-men and sharks in (head -y,
 // back -z) and manta-men in (head +y, back +z). Both are proper rotations.
-void toHeadDownFrame(Mesh& m) {
+Mesh toGameFrame(Mesh m, bool headUp) {
+  const float s = headUp ? 1.f : -1.f;
   for (auto& v : m.verts) {
-    v.pos = {-v.pos.x, -v.pos.z, -v.pos.y};
-    v.normal = {-v.normal.x, -v.normal.z, -v.normal.y};
+    v.pos = {-v.pos.x, s * v.pos.z, s * v.pos.y};
+    v.normal = {-v.normal.x, s * v.normal.z, s * v.normal.y};
   }
-}
-void toHeadUpFrame(Mesh& m) {
-  for (auto& v : m.verts) {
-    v.pos = {-v.pos.x, v.pos.z, v.pos.y};
-    v.normal = {-v.normal.x, v.normal.z, v.normal.y};
-  }
+  return m;
 }
 
-std::vector<V3> finOutline(const std::vector<std::pair<float, float>>& zy, float x = 0.f) {
-  std::vector<V3> out;
-  for (auto& p : zy) out.push_back({x, p.second, p.first});
-  return out;
+using ZY = std::vector<std::pair<float, float>>;
+
+// A fin in the body's middle plane (x = 0), outlined by (z, y) points and
+// fanned from (0, cy, cz).
+void medianFin(Builder& b, const ZY& zy, float thick, int m, float cy, float cz) {
+  std::vector<V3> outline;
+  for (auto& p : zy) outline.push_back({0.f, p.second, p.first});
+  b.plate(outline, {1, 0, 0}, thick, m, {0, cy, cz});
+}
+// A median fin on the back and its mirror image on the belly (mirrored in
+// y, outline walked the other way round from the same first point).
+void mirroredFins(Builder& b, const ZY& zy, float thick, int m, float cy, float cz) {
+  medianFin(b, zy, thick, m, cy, cz);
+  ZY below{{zy[0].first, -zy[0].second}};
+  for (size_t i = zy.size() - 1; i > 0; --i) below.push_back({zy[i].first, -zy[i].second});
+  medianFin(b, below, thick, m, -cy, cz);
 }
 
 void eye(Builder& b, V3 c, float r, float side, int white, int black) {
@@ -371,18 +392,14 @@ Mesh tunaMan(int pose, bool withLimbs = true) {
   const std::vector<std::pair<float, float>> shape = {{0, 0.0f},  {0.04f, 0.42f}, {0.12f, 0.7f},  {0.25f, 0.93f}, {0.4f, 1.f},
                                                        {0.55f, 0.93f}, {0.7f, 0.7f}, {0.85f, 0.38f}, {1.f, 0.13f}};
   fishBody(b, 1.2f, -0.8f, 0.30f, 0.40f, shape, skin);
-  b.plate(finOutline({{-0.74f, 0.07f}, {-1.0f, 0.28f}, {-1.32f, 0.62f}, {-1.17f, 0.2f}, {-1.1f, 0.f}, {-1.17f, -0.2f},
-                      {-1.32f, -0.62f}, {-1.0f, -0.28f}, {-0.74f, -0.07f}}),
-          {1, 0, 0}, 0.04f, fin, {0, 0, -0.95f});
-  b.plate(finOutline({{0.5f, 0.3f}, {0.15f, 0.72f}, {0.0f, 0.68f}, {-0.15f, 0.3f}}), {1, 0, 0}, 0.035f, fin, {0, 0.45f, 0.1f});
-  b.plate(finOutline({{-0.3f, 0.22f}, {-0.55f, 0.48f}, {-0.62f, 0.18f}}), {1, 0, 0}, 0.03f, fin, {0, 0.28f, -0.5f});
-  b.plate(finOutline({{-0.3f, -0.22f}, {-0.62f, -0.18f}, {-0.55f, -0.48f}}), {1, 0, 0}, 0.03f, fin, {0, -0.28f, -0.5f});
+  medianFin(b, {{-0.74f, 0.07f}, {-1.0f, 0.28f}, {-1.32f, 0.62f}, {-1.17f, 0.2f}, {-1.1f, 0.f}, {-1.17f, -0.2f}, {-1.32f, -0.62f},
+                {-1.0f, -0.28f}, {-0.74f, -0.07f}},
+            0.04f, fin, 0, -0.95f);
+  medianFin(b, {{0.5f, 0.3f}, {0.15f, 0.72f}, {0.0f, 0.68f}, {-0.15f, 0.3f}}, 0.035f, fin, 0.45f, 0.1f);
+  mirroredFins(b, {{-0.3f, 0.22f}, {-0.55f, 0.48f}, {-0.62f, 0.18f}}, 0.03f, fin, 0.28f, -0.5f);
   for (int i = 0; i < 5; ++i) {  // finlets along the back and belly
     float z = -0.35f - i * 0.09f, hgt = 0.21f - i * 0.03f;
-    b.plate(finOutline({{z + 0.03f, hgt - 0.04f}, {z - 0.04f, hgt + 0.07f}, {z - 0.05f, hgt - 0.04f}}), {1, 0, 0}, 0.02f, fin,
-            {0, hgt, z - 0.02f});
-    b.plate(finOutline({{z + 0.03f, -hgt + 0.04f}, {z - 0.05f, -hgt + 0.04f}, {z - 0.04f, -hgt - 0.07f}}), {1, 0, 0}, 0.02f,
-            fin, {0, -hgt, z - 0.02f});
+    mirroredFins(b, {{z + 0.03f, hgt - 0.04f}, {z - 0.04f, hgt + 0.07f}, {z - 0.05f, hgt - 0.04f}}, 0.02f, fin, hgt, z - 0.02f);
   }
   eye(b, {0.19f, 0.1f, 0.82f}, 0.1f, 1.f, white, black);
   eye(b, {-0.19f, 0.1f, 0.82f}, 0.1f, -1.f, white, black);
@@ -393,11 +410,8 @@ Mesh tunaMan(int pose, bool withLimbs = true) {
     // Arms stroke like a crawl swimmer's, legs kick in turn.
     for (int side = -1; side <= 1; side += 2) {
       float sx = float(side);
-      float a = 0.65f * swing * sx;
-      V3 shoulder{0.24f * sx, -0.05f, 0.38f};
-      V3 elbow = rotateAboutX({0.58f * sx, -0.2f, 0.46f}, shoulder, a);
-      V3 hand = rotateAboutX({0.74f * sx, -0.12f, 0.76f}, shoulder, a);
-      limb(b, shoulder, elbow, hand, 0.065f, flesh, glove, 0.095f);
+      swungLimb(b, {0.24f * sx, -0.05f, 0.38f}, {0.58f * sx, -0.2f, 0.46f}, {0.74f * sx, -0.12f, 0.76f}, 0.65f * swing * sx,
+                0.065f, flesh, glove, 0.095f);
       float k = 0.45f * swing * sx;
       V3 hip{0.12f * sx, -0.28f, -0.3f};
       V3 knee = rotateAboutX({0.15f * sx, -0.58f, -0.36f}, hip, k);
@@ -410,9 +424,7 @@ Mesh tunaMan(int pose, bool withLimbs = true) {
     }
     b.ellipsoid({0, -0.27f, -0.3f}, {0.2f, 0.11f, 0.17f}, 16, 8, trunks);
   }
-  Mesh m = b.finish();
-  toHeadDownFrame(m);
-  return m;
+  return toGameFrame(b.finish(), false);
 }
 
 // ------------------------------------------------------------------ shark
@@ -430,13 +442,12 @@ Mesh shark(int pose) {
                                                        {0.5f, 0.92f}, {0.7f, 0.62f}, {0.88f, 0.3f}, {1.f, 0.14f}};
   fishBody(b, 2.0f, -1.35f, 0.42f, 0.5f, shape, skin, 0.f, 22, 26);
   // Tail: the upper lobe is the long one.
-  b.plate(finOutline({{-1.28f, 0.1f}, {-1.6f, 0.45f}, {-2.0f, 1.0f}, {-1.88f, 0.52f}, {-1.78f, 0.05f}, {-1.76f, -0.15f},
-                      {-1.78f, -0.55f}, {-1.5f, -0.25f}, {-1.28f, -0.1f}}),
-          {1, 0, 0}, 0.05f, finGrey, {0, 0.05f, -1.58f});
-  b.plate(finOutline({{0.6f, 0.38f}, {0.05f, 1.15f}, {-0.12f, 1.12f}, {-0.3f, 0.38f}}), {1, 0, 0}, 0.06f, finGrey,
-          {0, 0.6f, 0.05f});
-  b.plate(finOutline({{-0.85f, 0.2f}, {-1.02f, 0.45f}, {-1.1f, 0.18f}}), {1, 0, 0}, 0.04f, finGrey, {0, 0.26f, -1.f});
-  b.plate(finOutline({{-0.8f, -0.2f}, {-1.08f, -0.17f}, {-1.0f, -0.42f}}), {1, 0, 0}, 0.04f, finGrey, {0, -0.26f, -0.97f});
+  medianFin(b, {{-1.28f, 0.1f}, {-1.6f, 0.45f}, {-2.0f, 1.0f}, {-1.88f, 0.52f}, {-1.78f, 0.05f}, {-1.76f, -0.15f},
+                {-1.78f, -0.55f}, {-1.5f, -0.25f}, {-1.28f, -0.1f}},
+            0.05f, finGrey, 0.05f, -1.58f);
+  medianFin(b, {{0.6f, 0.38f}, {0.05f, 1.15f}, {-0.12f, 1.12f}, {-0.3f, 0.38f}}, 0.06f, finGrey, 0.6f, 0.05f);
+  medianFin(b, {{-0.85f, 0.2f}, {-1.02f, 0.45f}, {-1.1f, 0.18f}}, 0.04f, finGrey, 0.26f, -1.f);
+  medianFin(b, {{-0.8f, -0.2f}, {-1.08f, -0.17f}, {-1.0f, -0.42f}}, 0.04f, finGrey, -0.26f, -0.97f);
   for (int side = -1; side <= 1; side += 2) {
     float sx = float(side);
     std::vector<V3> pect = {{0.3f * sx, -0.22f, 0.75f}, {1.25f * sx, -0.62f, -0.05f}, {1.12f * sx, -0.63f, -0.22f},
@@ -456,9 +467,7 @@ Mesh shark(int pose) {
     b.cylinder({x, -0.26f, 1.52f - std::fabs(x) * 0.5f}, {x, -0.33f, 1.53f - std::fabs(x) * 0.5f}, 0.022f, 0.002f, 6, tooth);
   }
   b.transform(tailSwing(0.6f, 2.6f, 0.45f * swing));
-  Mesh m = b.finish();
-  toHeadDownFrame(m);
-  return m;
+  return toGameFrame(b.finish(), false);
 }
 
 // -------------------------------------------------------------- manta-man
@@ -479,15 +488,7 @@ Mesh mantaMan(int pose) {
                           {-0.6f, 0.42f, 0.13f}, {-0.75f, 0.16f, 0.08f}, {-0.8f, 0.0f, 0.0f}};
   std::vector<Ring> rings;
   const int segs = 28;
-  for (auto& row : tbl) {
-    Ring ring;
-    for (int j = 0; j < segs; ++j) {
-      float th = 2 * kPi * j / segs;
-      float sx = std::sin(th), cy = std::cos(th);
-      ring.push_back({row[1] * sx, lift + row[2] * cy * (1.f - 0.6f * sx * sx), row[0]});
-    }
-    rings.push_back(ring);
-  }
+  for (auto& row : tbl) rings.push_back(ellipseRing(row[1], row[2], lift, row[0], segs, 0.6f));
   b.loft(rings, true, {}, true, false, [skin](int, V3) { return skin; });
   for (int side = -1; side <= 1; side += 2) {
     float sx = float(side);
@@ -509,15 +510,10 @@ Mesh mantaMan(int pose) {
   // Little arms paddling under the head.
   for (int side = -1; side <= 1; side += 2) {
     float sx = float(side);
-    float a = 0.5f * flap * sx;
-    V3 shoulder{0.32f * sx, lift - 0.14f, 0.5f};
-    V3 elbow = rotateAboutX({0.48f * sx, lift - 0.42f, 0.58f}, shoulder, a);
-    V3 hand = rotateAboutX({0.44f * sx, lift - 0.55f, 0.82f}, shoulder, a);
-    limb(b, shoulder, elbow, hand, 0.045f, arm, glove, 0.075f);
+    swungLimb(b, {0.32f * sx, lift - 0.14f, 0.5f}, {0.48f * sx, lift - 0.42f, 0.58f}, {0.44f * sx, lift - 0.55f, 0.82f},
+              0.5f * flap * sx, 0.045f, arm, glove, 0.075f);
   }
-  Mesh m = b.finish();
-  toHeadUpFrame(m);
-  return m;
+  return toGameFrame(b.finish(), true);
 }
 
 // ----------------------------------------------------------------- boat
@@ -529,14 +525,14 @@ const float kHullPaintTop = 0.4f, kHullPaintSpan = 1.3f;
 Image hullPaint() {
   const int w = 8, h = 128;
   Image img(w, h);
-  for (int y = 0; y < h; ++y) {
-    float height = kHullPaintTop - (y + 0.5f) / h * kHullPaintSpan;
+  img.fill([](float, float v) {
+    float height = kHullPaintTop - v * kHullPaintSpan;
     Col c = rgb(0xF4F1E8);
     if (height < 0.08f && height > 0.03f) c = rgb(0x2F6FD0);
     if (height < -0.36f) c = rgb(0x1A3F8F);
     if (height < -0.47f) c = rgb(0xA8262A);
-    for (int x = 0; x < w; ++x) img.at(x, y) = c;
-  }
+    return c;
+  });
   return img;
 }
 
@@ -758,27 +754,25 @@ Mesh titleModel() {
 Image skin(int kind) {
   const int w = 128, h = 64;
   Image img(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) {
-      float u = (x + 0.5f) / w, v = (y + 0.5f) / h;
-      float up = std::fabs(u - 0.5f) * 2.f;  // 0 belly .. 1 back
-      Col c;
-      if (kind == 0) {  // tuna: navy back, blue-silver flank, white belly, yellow line
-        c = up > 0.62f ? mix(rgb(0x3C6FC0), rgb(0x0E2050), smooth(0.62f, 0.95f, up))
-                       : mix(rgb(0xF2F6FA), rgb(0x9FB8D8), smooth(0.2f, 0.62f, up));
-        c = mix(c, rgb(0xF5C518), 0.8f * (1.f - smooth(0.015f, 0.04f, std::fabs(up - 0.62f))) * smooth(0.1f, 0.2f, v));
-        float bars = 0.5f + 0.5f * std::sin(v * 60.f);
-        if (up < 0.55f && up > 0.25f) c = scaleRgb(c, 1.f - 0.08f * bars);
-      } else if (kind == 1) {  // shark: slate back, sharp countershading, white belly
-        c = mix(rgb(0xF4F4F0), rgb(0x7A8894), smooth(0.4f, 0.5f, up + 0.05f * std::sin(v * 25.f)));
-        c = scaleRgb(c, 1.f - 0.15f * smooth(0.7f, 1.f, up));
-      } else {  // manta: black back with pale shoulder patches, white belly
-        c = mix(rgb(0xF0F2F4), rgb(0x1A2230), smooth(0.47f, 0.53f, up));
-        float patch = smooth(0.2f, 0.05f, std::hypot((up - 0.72f) * 1.2f, v - 0.35f));
-        c = mix(c, rgb(0x9AA4B0), patch * smooth(0.5f, 0.6f, up));
-      }
-      img.at(x, y) = c;
+  img.fill([kind](float u, float v) {
+    float up = std::fabs(u - 0.5f) * 2.f;  // 0 belly .. 1 back
+    Col c;
+    if (kind == 0) {  // tuna: navy back, blue-silver flank, white belly, yellow line
+      c = up > 0.62f ? mix(rgb(0x3C6FC0), rgb(0x0E2050), smooth(0.62f, 0.95f, up))
+                     : mix(rgb(0xF2F6FA), rgb(0x9FB8D8), smooth(0.2f, 0.62f, up));
+      c = mix(c, rgb(0xF5C518), 0.8f * (1.f - smooth(0.015f, 0.04f, std::fabs(up - 0.62f))) * smooth(0.1f, 0.2f, v));
+      float bars = 0.5f + 0.5f * std::sin(v * 60.f);
+      if (up < 0.55f && up > 0.25f) c = scaleRgb(c, 1.f - 0.08f * bars);
+    } else if (kind == 1) {  // shark: slate back, sharp countershading, white belly
+      c = mix(rgb(0xF4F4F0), rgb(0x7A8894), smooth(0.4f, 0.5f, up + 0.05f * std::sin(v * 25.f)));
+      c = scaleRgb(c, 1.f - 0.15f * smooth(0.7f, 1.f, up));
+    } else {  // manta: black back with pale shoulder patches, white belly
+      c = mix(rgb(0xF0F2F4), rgb(0x1A2230), smooth(0.47f, 0.53f, up));
+      float patch = smooth(0.2f, 0.05f, std::hypot((up - 0.72f) * 1.2f, v - 0.35f));
+      c = mix(c, rgb(0x9AA4B0), patch * smooth(0.5f, 0.6f, up));
     }
+    return c;
+  });
   return img;
 }
 

@@ -176,100 +176,6 @@ std::vector<float> chordTones(const std::string& sym, int octave) {
   return out;
 }
 
-struct Arrangement {
-  float bpm = 120;
-  int stepsPerBar = 8;  // melody and bass steps (eighths)
-  std::vector<std::string> chords;  // one per bar
-  std::string melody;
-  std::string bassPattern;  // per bar, one char per step: R root, 5 fifth, 8 octave, '.' nothing
-  std::vector<std::string> drums;  // per bar, 16 chars: k kick, s snare, h hat, o open hat
-  std::string endChord;
-  float endSeconds = 3.f;
-  Timbre lead, pad, bass, arp;
-  float leadAmp = 0.3f, padAmp = 0.1f, bassAmp = 0.35f, arpAmp = 0.12f, drumAmp = 0.5f;
-  int leadOctaveShift = 0;
-  std::string arpPattern = "0121";  // indexes into the chord tones per arp step
-  int arpStepsPerBar = 16;
-  int barsIntroWithoutLead = 0;
-};
-
-std::vector<int16_t> render(const Arrangement& a, uint64_t seed) {
-  const float step = 60.f / a.bpm / 2.f;  // one eighth
-  const float bar = step * a.stepsPerBar;
-  const int bars = int(a.chords.size());
-  const float length = bars * bar + a.endSeconds + 0.5f;
-  Track t(length);
-  Rng rng(seed);
-  // Chords and arpeggios.
-  for (int b = 0; b < bars; ++b) {
-    float t0 = b * bar;
-    auto tones = chordTones(a.chords[b], 4);
-    for (float m : tones) t.tone(t0, bar * 0.98f, m, a.padAmp, a.pad);
-    auto arpTones = chordTones(a.chords[b], 5);
-    float arpStep = bar / a.arpStepsPerBar;
-    if (a.arpAmp > 0)
-      for (int s = 0; s < a.arpStepsPerBar; ++s) {
-        int idx = a.arpPattern[s % a.arpPattern.size()] - '0';
-        float m = arpTones[idx % arpTones.size()] + 12.f * float(idx / int(arpTones.size()));
-        t.tone(t0 + s * arpStep, arpStep * 0.9f, m, a.arpAmp * (s % 4 == 0 ? 1.f : 0.75f), a.arp);
-      }
-    // Bass.
-    float root = chordTones(a.chords[b], 2)[0];
-    for (int s = 0; s < a.stepsPerBar && s < int(a.bassPattern.size()); ++s) {
-      char c = a.bassPattern[s];
-      if (c == '.') continue;
-      int len = 1;
-      while (s + len < a.stepsPerBar && a.bassPattern[s + len] == '.') ++len;
-      float m = root + (c == '5' ? 7.f : (c == '8' ? 12.f : 0.f));
-      t.tone(t0 + s * step, len * step * 0.85f, m, a.bassAmp, a.bass);
-    }
-    // Drums.
-    if (!a.drums.empty()) {
-      const std::string& d = a.drums[b % a.drums.size()];
-      for (size_t s = 0; s < d.size(); ++s) {
-        float ts = t0 + s * bar / 16.f;
-        switch (d[s]) {
-          case 'k': t.kick(ts, a.drumAmp); break;
-          case 's': t.snare(ts, a.drumAmp * 0.7f, rng); break;
-          case 'h': t.hat(ts, a.drumAmp * 0.5f, 55.f, rng); break;
-          case 'o': t.hat(ts, a.drumAmp * 0.5f, 12.f, rng); break;
-          case 'x': t.kick(ts, a.drumAmp); t.hat(ts, a.drumAmp * 0.5f, 55.f, rng); break;
-          case 'S': t.snare(ts, a.drumAmp * 0.7f, rng); t.hat(ts, a.drumAmp * 0.5f, 55.f, rng); break;
-          default: break;
-        }
-      }
-    }
-  }
-  // Melody, starting after the intro bars.
-  for (const Note& n : parseLine(a.melody)) {
-    if (n.midi < 0) continue;
-    float t0 = a.barsIntroWithoutLead * bar + n.step * step;
-    t.tone(t0, n.steps * step * 0.92f, n.midi + 12.f * a.leadOctaveShift, a.leadAmp, a.lead);
-  }
-  // The closing chord, held while everything fades.
-  float tEnd = bars * bar;
-  Timbre endPad = a.pad;
-  endPad.release = 0.3f;
-  for (float m : chordTones(a.endChord, 4)) t.tone(tEnd, a.endSeconds, m, a.padAmp * 1.6f, endPad);
-  for (float m : chordTones(a.endChord, 5)) t.tone(tEnd, a.endSeconds, m, a.arpAmp * 1.2f, a.arp);
-  t.tone(tEnd, a.endSeconds, chordTones(a.endChord, 2)[0], a.bassAmp, a.bass);
-  if (a.drumAmp > 0) t.kick(tEnd, a.drumAmp);
-  std::vector<float>& buf = t.data();
-  // Fade over the held chord down to silence at the very end.
-  size_t fadeStart = size_t(tEnd * kRate), end = buf.size();
-  for (size_t i = fadeStart; i < end; ++i) {
-    float x = float(i - fadeStart) / float(end - fadeStart);
-    float g = (1.f - x) * (1.f - x);
-    buf[i] *= g;
-  }
-  float peak = 1e-6f;
-  for (float v : buf) peak = std::max(peak, std::fabs(v));
-  float gain = 0.89f / peak;
-  std::vector<int16_t> out(buf.size());
-  for (size_t i = 0; i < buf.size(); ++i) out[i] = int16_t(std::lround(buf[i] * gain * 32767.f));
-  return out;
-}
-
 Timbre leadTimbre() {
   Timbre tb;
   tb.harmonics = {1.f, 0.55f, 0.4f, 0.25f, 0.2f, 0.12f, 0.08f, 0.05f};
@@ -299,6 +205,103 @@ Timbre bassTimbre() {
   return tb;
 }
 
+// A piece: chords, melody, bass and drum patterns, and the instruments that
+// play them (by default the lead, pad, bass and bell sounds above).
+struct Arrangement {
+  float bpm = 120;
+  int stepsPerBar = 8;  // melody and bass steps (eighths)
+  std::vector<std::string> chords;  // one per bar
+  std::string melody;
+  std::string bassPattern;  // per bar, one char per step: R root, 5 fifth, 8 octave, '.' nothing
+  std::vector<std::string> drums;  // per bar, 16 chars: k kick, s snare, h hat, o open hat, x kick+hat, S snare+hat
+  std::string endChord;
+  float endSeconds = 3.f;
+  Timbre lead = leadTimbre(), pad = padTimbre(), bass = bassTimbre(), arp = bellTimbre();
+  float leadAmp = 0.3f, padAmp = 0.1f, bassAmp = 0.35f, arpAmp = 0.12f, drumAmp = 0.5f;
+  int leadOctaveShift = 0;
+  std::string arpPattern = "0121";  // indexes into the chord tones per arp step
+  int arpStepsPerBar = 16;
+  int barsIntroWithoutLead = 0;
+};
+
+// Every tone of a chord, in the given octave, held together.
+void playChord(Track& t, const std::string& chord, int octave, float t0, float dur, float amp, const Timbre& tb) {
+  for (float m : chordTones(chord, octave)) t.tone(t0, dur, m, amp, tb);
+}
+
+std::vector<int16_t> render(const Arrangement& a, uint64_t seed) {
+  const float step = 60.f / a.bpm / 2.f;  // one eighth
+  const float bar = step * a.stepsPerBar;
+  const int bars = int(a.chords.size());
+  const float length = bars * bar + a.endSeconds + 0.5f;
+  Track t(length);
+  Rng rng(seed);
+  // Chords and arpeggios.
+  for (int b = 0; b < bars; ++b) {
+    float t0 = b * bar;
+    playChord(t, a.chords[b], 4, t0, bar * 0.98f, a.padAmp, a.pad);
+    auto arpTones = chordTones(a.chords[b], 5);
+    float arpStep = bar / a.arpStepsPerBar;
+    if (a.arpAmp > 0)
+      for (int s = 0; s < a.arpStepsPerBar; ++s) {
+        int idx = a.arpPattern[s % a.arpPattern.size()] - '0';
+        float m = arpTones[idx % arpTones.size()] + 12.f * float(idx / int(arpTones.size()));
+        t.tone(t0 + s * arpStep, arpStep * 0.9f, m, a.arpAmp * (s % 4 == 0 ? 1.f : 0.75f), a.arp);
+      }
+    // Bass.
+    float root = chordTones(a.chords[b], 2)[0];
+    for (int s = 0; s < a.stepsPerBar && s < int(a.bassPattern.size()); ++s) {
+      char c = a.bassPattern[s];
+      if (c == '.') continue;
+      int len = 1;
+      while (s + len < a.stepsPerBar && a.bassPattern[s + len] == '.') ++len;
+      float m = root + (c == '5' ? 7.f : (c == '8' ? 12.f : 0.f));
+      t.tone(t0 + s * step, len * step * 0.85f, m, a.bassAmp, a.bass);
+    }
+    // Drums.
+    if (!a.drums.empty()) {
+      const std::string& d = a.drums[b % a.drums.size()];
+      for (size_t s = 0; s < d.size(); ++s) {
+        float ts = t0 + s * bar / 16.f;
+        const char c = d[s];
+        // 'x' is a kick and 'S' a snare, each with a closed hat on top.
+        if (c == 'k' || c == 'x') t.kick(ts, a.drumAmp);
+        if (c == 's' || c == 'S') t.snare(ts, a.drumAmp * 0.7f, rng);
+        if (c == 'h' || c == 'x' || c == 'S') t.hat(ts, a.drumAmp * 0.5f, 55.f, rng);
+        if (c == 'o') t.hat(ts, a.drumAmp * 0.5f, 12.f, rng);
+      }
+    }
+  }
+  // Melody, starting after the intro bars.
+  for (const Note& n : parseLine(a.melody)) {
+    if (n.midi < 0) continue;
+    float t0 = a.barsIntroWithoutLead * bar + n.step * step;
+    t.tone(t0, n.steps * step * 0.92f, n.midi + 12.f * a.leadOctaveShift, a.leadAmp, a.lead);
+  }
+  // The closing chord, held while everything fades.
+  float tEnd = bars * bar;
+  Timbre endPad = a.pad;
+  endPad.release = 0.3f;
+  playChord(t, a.endChord, 4, tEnd, a.endSeconds, a.padAmp * 1.6f, endPad);
+  playChord(t, a.endChord, 5, tEnd, a.endSeconds, a.arpAmp * 1.2f, a.arp);
+  t.tone(tEnd, a.endSeconds, chordTones(a.endChord, 2)[0], a.bassAmp, a.bass);
+  if (a.drumAmp > 0) t.kick(tEnd, a.drumAmp);
+  std::vector<float>& buf = t.data();
+  // Fade over the held chord down to silence at the very end.
+  size_t fadeStart = size_t(tEnd * kRate), end = buf.size();
+  for (size_t i = fadeStart; i < end; ++i) {
+    float x = float(i - fadeStart) / float(end - fadeStart);
+    float g = (1.f - x) * (1.f - x);
+    buf[i] *= g;
+  }
+  float peak = 1e-6f;
+  for (float v : buf) peak = std::max(peak, std::fabs(v));
+  float gain = 0.89f / peak;
+  std::vector<int16_t> out(buf.size());
+  for (size_t i = 0; i < buf.size(); ++i) out[i] = int16_t(std::lround(buf[i] * gain * 32767.f));
+  return out;
+}
+
 // Title: bright and adventurous, C major, 120 bpm, 16 bars and a held chord.
 Arrangement titleTheme() {
   Arrangement a;
@@ -321,10 +324,6 @@ Arrangement titleTheme() {
   a.drums = {intro, intro, beat, beat, beat, beat, beat, beat, beat, beat, beat, beat, beat, beat, beat, "x.h.S.h.x.S.SSSS"};
   a.endChord = "C";
   a.endSeconds = 3.5f;
-  a.lead = leadTimbre();
-  a.pad = padTimbre();
-  a.bass = bassTimbre();
-  a.arp = bellTimbre();
   a.arpPattern = "0121";
   a.arpStepsPerBar = 8;
   a.leadAmp = 0.32f; a.padAmp = 0.07f; a.bassAmp = 0.38f; a.arpAmp = 0.12f; a.drumAmp = 0.45f;
@@ -345,14 +344,10 @@ Arrangement calmSea() {
   a.drums = {"....h.......h...", "....h.......h..h"};
   a.endChord = "D";
   a.endSeconds = 3.f;
-  a.lead = leadTimbre();
   a.lead.harmonics = {1.f, 0.2f, 0.08f};
   a.lead.attack = 0.05f; a.lead.vibratoDepth = 0.005f;
-  a.pad = padTimbre();
   a.pad.attack = 0.6f;
-  a.bass = bassTimbre();
   a.bass.harmonics = {1.f, 0.3f, 0.1f};
-  a.arp = bellTimbre();
   a.arpPattern = "01232103";
   a.arpStepsPerBar = 8;
   a.leadAmp = 0.26f; a.padAmp = 0.08f; a.bassAmp = 0.3f; a.arpAmp = 0.13f; a.drumAmp = 0.3f;
@@ -376,13 +371,9 @@ Arrangement tenseFight() {
              "x.hhS.hhx.hkS.hh", "x.S.S.S.SSSSSSSS"};
   a.endChord = "Am";
   a.endSeconds = 2.f;
-  a.lead = leadTimbre();
   a.lead.decay = 0.12f; a.lead.sustain = 0.35f; a.lead.vibratoDepth = 0.f;
-  a.pad = padTimbre();
-  a.bass = bassTimbre();
   a.bass.harmonics = {1.f, 0.8f, 0.5f, 0.35f, 0.2f, 0.12f};
   a.bass.decay = 0.1f; a.bass.sustain = 0.3f;
-  a.arp = bellTimbre();
   a.arpPattern = "0102";
   a.arpStepsPerBar = 16;
   a.leadAmp = 0.3f; a.padAmp = 0.06f; a.bassAmp = 0.34f; a.arpAmp = 0.07f; a.drumAmp = 0.5f;
@@ -403,11 +394,7 @@ Arrangement cheerfulResult() {
   a.drums = {"x.h.S.h.x.hxS.h.", "x.h.S.h.x.hxS.hS"};
   a.endChord = "G";
   a.endSeconds = 2.5f;
-  a.lead = leadTimbre();
   a.lead.decay = 0.15f; a.lead.sustain = 0.45f;
-  a.pad = padTimbre();
-  a.bass = bassTimbre();
-  a.arp = bellTimbre();
   a.arpPattern = "0120";
   a.arpStepsPerBar = 8;
   a.leadAmp = 0.3f; a.padAmp = 0.06f; a.bassAmp = 0.36f; a.arpAmp = 0.1f; a.drumAmp = 0.45f;

@@ -2,6 +2,7 @@
 // the three scenery textures (seabed, sky, mountain ring).
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "assetgen/assets.h"
 
@@ -40,17 +41,30 @@ void segment(Image& img, float ax, float ay, float bx, float by, float halfWidth
           opacity);
 }
 
+// A lettering style: fill, an outline and optionally a second, outer one.
+TextStyle lettering(Paint fill, Col outline = {0, 0, 0, 1}, float outlineWidth = 0.f, Col outline2 = {0, 0, 0, 0},
+                    float outline2Width = 0.f) {
+  TextStyle st;
+  st.fill = std::move(fill);
+  st.outline = outline;
+  st.outlineWidth = outlineWidth;
+  st.outline2 = outline2;
+  st.outline2Width = outline2Width;
+  return st;
+}
+// The same style with a drop shadow offset by (dx, dy) and blurred.
+TextStyle shadowed(TextStyle st, Col shadow, int dx, int dy, int blur) {
+  st.shadow = shadow;
+  st.shadowDx = dx;
+  st.shadowDy = dy;
+  st.shadowBlur = blur;
+  return st;
+}
+
 // Style shared by the white captions with a navy rim.
 TextStyle captionStyle(float outline) {
-  TextStyle st;
-  st.fill = [](float, float) { return rgb(0xF4FBFF); };
-  st.outline = rgb(0x0B2A66);
-  st.outlineWidth = outline;
-  st.shadow = rgb(0x000000, 0.45f);
-  st.shadowDx = int(outline * 0.6f);
-  st.shadowDy = int(outline * 0.8f);
-  st.shadowBlur = int(outline * 0.5f);
-  return st;
+  return shadowed(lettering([](float, float) { return rgb(0xF4FBFF); }, rgb(0x0B2A66), outline), rgb(0x000000, 0.45f),
+                  int(outline * 0.6f), int(outline * 0.8f), int(outline * 0.5f));
 }
 
 // ------------------------------------------------------------ scenery
@@ -58,22 +72,19 @@ Image seabed() {
   const int n = 160;
   Image img(n, n);
   Col sandLight = rgb(0xC9D9B0), sandDark = rgb(0x7FA38E), tint = rgb(0x3FA7B5);
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      float u = (x + 0.5f) / n, v = (y + 0.5f) / n;
-      // Large soft patches, ripples bent by noise, then the water's caustics.
-      float patches = fbm(u * 4, v * 4, 4, 4, 3, 11u);
-      float warp = fbm(u * 3, v * 3, 3, 3, 2, 23u);
-      float ripple = 0.5f + 0.5f * std::sin(2 * kPi * (7 * u + 2 * v + 0.9f * warp));
-      float grain = latticeNoise(u * 80, v * 80, 80, 80, 37u);
-      Col c = mix(sandDark, sandLight, clamp01(0.55f + 0.35f * patches + 0.18f * (ripple - 0.5f) + 0.06f * grain));
-      c = mix(c, tint, 0.35f);
-      float ca = fbm(u * 5, v * 5, 5, 5, 2, 51u);
-      float cb = fbm(u * 5 + 0.37f, v * 5 + 0.61f, 5, 5, 2, 77u);
-      float caustic = std::pow(clamp01(1.f - std::fabs(ca - cb) * 5.f), 6.f);
-      c = mix(c, rgb(0xE8FFF6), 0.45f * caustic);
-      img.at(x, y) = c;
-    }
+  img.fill([=](float u, float v) {
+    // Large soft patches, ripples bent by noise, then the water's caustics.
+    float patches = fbm(u * 4, v * 4, 4, 4, 3, 11u);
+    float warp = fbm(u * 3, v * 3, 3, 3, 2, 23u);
+    float ripple = 0.5f + 0.5f * std::sin(2 * kPi * (7 * u + 2 * v + 0.9f * warp));
+    float grain = latticeNoise(u * 80, v * 80, 80, 80, 37u);
+    Col c = mix(sandDark, sandLight, clamp01(0.55f + 0.35f * patches + 0.18f * (ripple - 0.5f) + 0.06f * grain));
+    c = mix(c, tint, 0.35f);
+    float ca = fbm(u * 5, v * 5, 5, 5, 2, 51u);
+    float cb = fbm(u * 5 + 0.37f, v * 5 + 0.61f, 5, 5, 2, 77u);
+    float caustic = std::pow(clamp01(1.f - std::fabs(ca - cb) * 5.f), 6.f);
+    return mix(c, rgb(0xE8FFF6), 0.45f * caustic);
+  });
   // A few pebbles and shells, drawn wrapped so the tile stays seamless.
   Rng rng(5);
   for (int i = 0; i < 9; ++i) {
@@ -102,18 +113,16 @@ Image sky() {
   // Near the horizon the sky is the stages' clear colour (0x018CFF): the
   // clear sky above the mountain ring's peaks shows that colour.
   Col zenith = rgb(0x0B3F9E), high = rgb(0x1570E0), horizon = rgb(0x018CFF), haze = rgb(0x62B8F4);
-  for (int y = 0; y < n; ++y)
-    for (int x = 0; x < n; ++x) {
-      float u = (x + 0.5f) / n, v = (y + 0.5f) / n;
-      Col c = v < 0.35f ? mix(zenith, high, v / 0.35f)
-                        : (v < 0.6f ? mix(high, horizon, (v - 0.35f) / 0.25f) : mix(horizon, haze, smooth(0.7f, 0.85f, v)));
-      float seam = smooth(0.07f, 0.2f, u) * smooth(0.07f, 0.2f, 1.f - u);
-      float band = smooth(0.25f, 0.4f, v) * (1.f - smooth(0.58f, 0.68f, v));
-      float f = fbm(u * 3, v * 6, 3, 0, 4, 301u);
-      float cloud = smooth(0.0f, 0.45f, f) * seam * band;
-      Col cloudCol = mix(rgb(0xFFFFFF), rgb(0xC4D6EE), clamp01((v - 0.35f) * 2.5f + 0.4f * latticeNoise(u * 12, v * 12, 12, 0, 9u)));
-      img.at(x, y) = mix(c, cloudCol, cloud * 0.9f);
-    }
+  img.fill([=](float u, float v) {
+    Col c = v < 0.35f ? mix(zenith, high, v / 0.35f)
+                      : (v < 0.6f ? mix(high, horizon, (v - 0.35f) / 0.25f) : mix(horizon, haze, smooth(0.7f, 0.85f, v)));
+    float seam = smooth(0.07f, 0.2f, u) * smooth(0.07f, 0.2f, 1.f - u);
+    float band = smooth(0.25f, 0.4f, v) * (1.f - smooth(0.58f, 0.68f, v));
+    float f = fbm(u * 3, v * 6, 3, 0, 4, 301u);
+    float cloud = smooth(0.0f, 0.45f, f) * seam * band;
+    Col cloudCol = mix(rgb(0xFFFFFF), rgb(0xC4D6EE), clamp01((v - 0.35f) * 2.5f + 0.4f * latticeNoise(u * 12, v * 12, 12, 0, 9u)));
+    return mix(c, cloudCol, cloud * 0.9f);
+  });
   return img;
 }
 
@@ -261,10 +270,7 @@ Image gaugeBar(const Paint& colour, const Fonts& fonts, const std::string& label
   drawSdf(img, 5, 36, 995, 44, [](float x, float y) { return sdBox(x, y, 500, 40.5f, 490, 3.5f, 3); },
           solid(rgb(0x000000, 0.18f)));
   for (int i = 1; i < 20; ++i) segment(img, i * 50.f, 9, i * 50.f, 41, 0.8f, solid(rgb(0x000000, 0.22f)));
-  TextStyle st;
-  st.fill = solid(rgb(0xFFFFFF));
-  st.outline = rgb(0x101418, 0.9f);
-  st.outlineWidth = 2.5f;
+  TextStyle st = lettering(solid(rgb(0xFFFFFF)), rgb(0x101418, 0.9f), 2.5f);
   Mask probe = fonts.bold.render(label, 30, 4);
   int x0, y0, x1, y1;
   inkBox(probe, x0, y0, x1, y1);
@@ -461,16 +467,8 @@ Image titleLogo(const Fonts& fonts) {
     float x = 90 + i * 80.f, y = 262 + 20 * std::sin(x * 0.018f);
     circle(img, x, y, 7, solid(rgb(0xFFFFFF, 0.8f)));
   }
-  TextStyle st;
-  st.fill = vgrad(rgb(0xFFF27A), rgb(0xFF7A00), 70, 250);
-  st.outline = rgb(0xFFFFFF);
-  st.outlineWidth = 5.f;
-  st.outline2 = rgb(0x0A2260);
-  st.outline2Width = 9.f;
-  st.shadow = rgb(0x000000, 0.5f);
-  st.shadowDx = 8;
-  st.shadowDy = 10;
-  st.shadowBlur = 5;
+  TextStyle st = shadowed(lettering(vgrad(rgb(0xFFF27A), rgb(0xFF7A00), 70, 250), rgb(0xFFFFFF), 5.f, rgb(0x0A2260), 9.f),
+                          rgb(0x000000, 0.5f), 8, 10, 5);
   drawTextCentred(img, fonts.bold, "TIDE ANGLER", w * 0.5f, 160, 240, st, w - 40.f, 250.f, 4.f);
   bleedTransparent(img);
   return img;
@@ -560,32 +558,14 @@ Image strikeCutIn(const Fonts& fonts) {
     float x0 = 840 + dx * r0, y0 = 450 + dy * r0, x1 = 840 + dx * r1, y1 = 450 + dy * r1;
     segment(img, x0, y0, x1, y1, rng.range(2, 6), solid(rgb(0xFFFFFF, rng.range(0.18f, 0.38f))));
   }
-  // A slanted band behind the word.
-  drawSdf(img, 0, 240, w, 700,
-          [](float x, float y) {
-            float c = 470 - (x - 840) * (80.f / 1680.f);
-            return std::fabs(y - c) - 160.f;
-          },
-          [](float x, float) {
-            float edge = std::min(x, 1680 - x) / 420.f;
-            return Col{0.85f, 0.12f, 0.05f, 0.42f * clamp01(edge)};
-          });
-  drawSdf(img, 0, 240, w, 700,
-          [](float x, float y) {
-            float c = 470 - (x - 840) * (80.f / 1680.f);
-            return std::fabs(std::fabs(y - c) - 160.f) - 3.f;
-          },
-          [](float x, float) { return Col{1.f, 0.9f, 0.4f, 0.8f * clamp01(std::min(x, 1680 - x) / 420.f)}; });
-  TextStyle st;
-  st.fill = vgrad(rgb(0xFFFBC0), rgb(0xFFB400), 300, 620);
-  st.outline = rgb(0xD01010);
-  st.outlineWidth = 10.f;
-  st.outline2 = rgb(0xFFFFFF);
-  st.outline2Width = 7.f;
-  st.shadow = rgb(0x000000, 0.45f);
-  st.shadowDx = 14;
-  st.shadowDy = 16;
-  st.shadowBlur = 6;
+  // A slanted band behind the word, fading out towards both sides.
+  auto band = [](float x, float y) { return std::fabs(y - (470 - (x - 840) * (80.f / 1680.f))) - 160.f; };
+  auto fade = [](float x) { return clamp01(std::min(x, 1680 - x) / 420.f); };
+  drawSdf(img, 0, 240, w, 700, band, [&](float x, float) { return Col{0.85f, 0.12f, 0.05f, 0.42f * fade(x)}; });
+  drawSdf(img, 0, 240, w, 700, [&](float x, float y) { return std::fabs(band(x, y)) - 3.f; },
+          [&](float x, float) { return Col{1.f, 0.9f, 0.4f, 0.8f * fade(x)}; });
+  TextStyle st = shadowed(lettering(vgrad(rgb(0xFFFBC0), rgb(0xFFB400), 300, 620), rgb(0xD01010), 10.f, rgb(0xFFFFFF), 7.f),
+                          rgb(0x000000, 0.45f), 14, 16, 6);
   drawTextCentred(img, fonts.boldOblique, "HIT!", 840, 450, 380, st, 1100.f, 400.f, 10.f);
   bleedTransparent(img);
   return img;
@@ -613,12 +593,7 @@ Image breakWarning(const Fonts& fonts) {
       y = ny;
     }
   }
-  TextStyle st;
-  st.fill = vgrad(rgb(0xFFFFFF), rgb(0xFFE0A0), 700, 820);
-  st.outline = rgb(0xB00000);
-  st.outlineWidth = 8.f;
-  st.outline2 = rgb(0x200000, 0.8f);
-  st.outline2Width = 4.f;
+  TextStyle st = lettering(vgrad(rgb(0xFFFFFF), rgb(0xFFE0A0), 700, 820), rgb(0xB00000), 8.f, rgb(0x200000, 0.8f), 4.f);
   drawTextCentred(img, fonts.bold, "LINE BREAKING!", 840, 770, 130, st, 1200.f, 150.f, 6.f);
   // Warning triangles either side of the text.
   for (int s = -1; s <= 1; s += 2) {
@@ -720,27 +695,22 @@ Image keepOutSign(const Fonts& fonts) {
   roundRect(img, 12, 52, 468, 192, 10, solid(rgb(0xFFFFFF)));
   drawSdf(img, 0, 0, w, h, [](float x, float y) { return std::fabs(sdBox(x, y, 240, 122, 228, 70, 10)) - 3.f; },
           solid(rgb(0x111111)));
-  TextStyle st;
-  st.fill = solid(rgb(0xD01010));
-  drawTextCentred(img, fonts.bold, "KEEP OUT", 240, 110, 92, st, 420.f, 80.f, 3.f);
-  TextStyle small;
-  small.fill = solid(rgb(0x111111));
-  drawTextCentred(img, fonts.bold, "NO BOATS BEYOND THIS POINT", 240, 170, 24, small, 420.f, 24.f);
+  drawTextCentred(img, fonts.bold, "KEEP OUT", 240, 110, 92, lettering(solid(rgb(0xD01010))), 420.f, 80.f, 3.f);
+  drawTextCentred(img, fonts.bold, "NO BOATS BEYOND THIS POINT", 240, 170, 24, lettering(solid(rgb(0x111111))), 420.f, 24.f);
   return img;
 }
 
 }  // namespace
 
 bool loadFonts(Fonts& fonts, std::string& error) {
-  std::string bold = std::string(kFontDir) + "DejaVuSans-Bold.ttf";
-  std::string oblique = std::string(kFontDir) + "DejaVuSans-BoldOblique.ttf";
-  if (!fonts.bold.load(bold)) {
-    error = bold;
-    return false;
-  }
-  if (!fonts.boldOblique.load(oblique)) {
-    error = oblique;
-    return false;
+  const std::pair<Font*, const char*> files[] = {{&fonts.bold, "DejaVuSans-Bold.ttf"},
+                                                  {&fonts.boldOblique, "DejaVuSans-BoldOblique.ttf"}};
+  for (const auto& f : files) {
+    std::string path = std::string(kFontDir) + f.second;
+    if (!f.first->load(path)) {
+      error = path;
+      return false;
+    }
   }
   return true;
 }
@@ -750,16 +720,8 @@ std::vector<Texture> makeTextures(const Fonts& fonts) {
   auto add = [&t](const char* name, Image img, bool jpeg, bool alpha) {
     t.push_back({std::string("asset/texture/") + name, std::move(img), jpeg, alpha});
   };
-  TextStyle digits;
-  digits.fill = vgrad(rgb(0xFF6A50), rgb(0xC00010), 15, 85);
-  digits.outline = rgb(0xFFFFFF);
-  digits.outlineWidth = 3.5f;
-  digits.outline2 = rgb(0x4A0008);
-  digits.outline2Width = 2.f;
-  TextStyle letters;
-  letters.fill = vgrad(rgb(0xFFFFFF), rgb(0xA8E4FF), 15, 85);
-  letters.outline = rgb(0x0A2260);
-  letters.outlineWidth = 4.f;
+  TextStyle digits = lettering(vgrad(rgb(0xFF6A50), rgb(0xC00010), 15, 85), rgb(0xFFFFFF), 3.5f, rgb(0x4A0008), 2.f);
+  TextStyle letters = lettering(vgrad(rgb(0xFFFFFF), rgb(0xA8E4FF), 15, 85), rgb(0x0A2260), 4.f);
 
   add("field001.jpg", seabed(), true, false);
   add("back_sylin.jpg", sky(), true, false);

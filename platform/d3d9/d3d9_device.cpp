@@ -373,23 +373,6 @@ void Device::SetDefaultStates() {
 // Lifetime
 // ---------------------------------------------------------------------------
 
-HRESULT Device::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown) {
-        *ppv = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Device::Release() {
-    const ULONG r = --m_ref;
-    if (r == 0) delete this;
-    return r;
-}
-
 void Device::ResetBindings() {
     for (Texture*& t : m_textures) {
         if (t) t->BindRelease();

@@ -49,7 +49,7 @@ uint64_t PackShaderKey(const ShaderConfig& c);
 ShaderConfig UnpackShaderKey(uint64_t key);
 
 
-class Device final : public IDirect3DDevice9 {
+class Device final : public winapi::ComObject<IDirect3DDevice9> {
 public:
     Device(IDirect3D9* parent, SDL_Window* window, void* context, const D3DPRESENT_PARAMETERS& params);
     // Creates the device's GL objects; false (message on stderr) on failure.
@@ -58,11 +58,6 @@ public:
     // them, by trying a probe quad and flipping the GL rasterizer's vertical
     // orientation when the GL breaks such ties the other way.
     void CalibrateFillRule();
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_ref; }
-    ULONG STDMETHODCALLTYPE Release() override;
 
     // IDirect3DDevice9
     HRESULT STDMETHODCALLTYPE TestCooperativeLevel() override;
@@ -193,7 +188,6 @@ private:
     void WarnUnsupportedStates();
     void FinishUpDraw();
 
-    ULONG m_ref = 1;
     IDirect3D9* m_parent;
     SDL_Window* m_window;
     uint32_t m_windowId;

@@ -10,23 +10,6 @@
 
 namespace d3d9 {
 
-HRESULT Direct3D9::QueryInterface(REFIID riid, void** ppv) {
-    if (!ppv) return E_POINTER;
-    if (riid == IID_IUnknown) {
-        *ppv = static_cast<IUnknown*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG Direct3D9::Release() {
-    const ULONG r = --m_ref;
-    if (r == 0) delete this;
-    return r;
-}
-
 UINT Direct3D9::GetAdapterCount() {
     if (!winapi::EnsureVideo()) return 0;
     const int n = SDL_GetNumVideoDisplays();

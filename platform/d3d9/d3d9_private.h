@@ -24,6 +24,8 @@
 
 #include <epoxy/gl.h>
 
+#include "common/com_object.h"
+
 struct SDL_Window;
 
 namespace d3d9 {
@@ -190,19 +192,13 @@ protected:
 };
 
 // ---- the factory object ----
-class Direct3D9 final : public IDirect3D9 {
+class Direct3D9 final : public winapi::ComObject<IDirect3D9> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_ref; }
-    ULONG STDMETHODCALLTYPE Release() override;
     UINT STDMETHODCALLTYPE GetAdapterCount() override;
     HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) override;
     HRESULT STDMETHODCALLTYPE CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
                                            DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
                                            IDirect3DDevice9** ppReturnedDeviceInterface) override;
-
-private:
-    ULONG m_ref = 1;
 };
 
 // Creates a device on an SDL window that has SDL_WINDOW_OPENGL. `parent` (may

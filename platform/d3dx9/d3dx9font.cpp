@@ -15,6 +15,8 @@
 // draws see the states they had before.
 #include <d3dx9.h>
 
+#include "common/com_object.h"
+
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
@@ -199,7 +201,7 @@ void FitCellHeight(TTF_Font* f, int cell) {
 
 // ---- the font object ----
 
-class Font : public ID3DXFont {
+class Font : public winapi::ComObject<ID3DXFont> {
 public:
     Font(IDirect3DDevice9* device, TTF_Font* ttf, DWORD charset, bool antialiased, float scaleX)
         : device_(device), ttf_(ttf), charset_(charset), antialiased_(antialiased), scaleX_(scaleX) {
@@ -219,23 +221,6 @@ public:
         TTF_CloseFont(ttf_);
         TTF_Quit();
         device_->Release();
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown) {
-            *ppv = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = NULL;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG r = --refs_;
-        if (r == 0) delete this;
-        return r;
     }
 
     INT STDMETHODCALLTYPE DrawTextA(LPD3DXSPRITE pSprite, LPCSTR pString, INT Count, LPRECT pRect, DWORD Format,

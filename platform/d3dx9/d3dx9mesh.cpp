@@ -11,6 +11,7 @@
 // bytes until its last Release.
 #include <d3dx9.h>
 
+#include "common/com_object.h"
 #include "xfile_parser.h"
 
 #include <errno.h>
@@ -27,7 +28,7 @@
 namespace {
 
 // A block of bytes handed out through ID3DXBuffer.
-class XBuffer : public ID3DXBuffer {
+class XBuffer : public winapi::ComObject<ID3DXBuffer> {
 public:
     // Null if the bytes cannot be had.
     static XBuffer* Create(size_t size) {
@@ -38,22 +39,6 @@ public:
         return buffer;
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-        if (!ppvObject) return E_POINTER;
-        if (riid == IID_IUnknown) {
-            *ppvObject = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppvObject = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
     LPVOID STDMETHODCALLTYPE GetBufferPointer() override { return data_; }
     DWORD STDMETHODCALLTYPE GetBufferSize() override { return (DWORD)size_; }
 
@@ -63,7 +48,6 @@ private:
 
     void* data_;
     size_t size_;
-    ULONG refs_ = 1;
 };
 
 DWORD FvfOf(const xfile::MeshData& mesh) {
@@ -102,7 +86,7 @@ void PackVertices(const xfile::MeshData& mesh, DWORD fvf, uint8_t* out) {
     }
 }
 
-class XMesh : public ID3DXMesh {
+class XMesh : public winapi::ComObject<ID3DXMesh> {
 public:
     XMesh(IDirect3DDevice9* device, DWORD options, DWORD fvf, DWORD numVertices, DWORD numFaces)
         : device_(device), options_(options), fvf_(fvf), stride_(StrideOf(fvf)), numVertices_(numVertices),
@@ -150,23 +134,6 @@ public:
         }
         ib_->Unlock();
         return D3D_OK;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-        if (!ppvObject) return E_POINTER;
-        if (riid == IID_IUnknown) {
-            *ppvObject = static_cast<IUnknown*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppvObject = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
     }
 
     // Draws the faces of one material; a material without faces draws nothing.
@@ -248,7 +215,6 @@ private:
     DWORD numFaces_;
     std::vector<DWORD> attributes_;
     std::vector<D3DXATTRIBUTERANGE> table_;
-    ULONG refs_ = 1;
 };
 
 // The materials as D3DX hands them out: D3DXMATERIAL entries followed by the

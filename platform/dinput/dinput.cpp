@@ -12,6 +12,7 @@
 // The listener that feeds this state is installed by the first
 // DirectInput8Create and stays for the life of the process. Objects are COM
 // reference counted and deleted by their last Release.
+#include "common/com_object.h"
 #include "common/winapi_internal.h"
 #include "dinput/keymap.h"
 #include "testing/dinput_testing.h"
@@ -88,23 +89,10 @@ bool IsKeyboardFormat(LPCDIDATAFORMAT f) {
            f->rgodf && memcmp(f->rgodf, c_dfDIKeyboard.rgodf, sizeof(DIOBJECTDATAFORMAT) * f->dwNumObjs) == 0;
 }
 
-class Keyboard final : public IDirectInputDevice8A {
+class Keyboard final : public ComObject<IDirectInputDevice8A, std::atomic<ULONG>> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirectInputDevice8A) {
-            AddRef();
-            *ppv = static_cast<IDirectInputDevice8A*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
+        return AnswerQuery(riid, ppv, {&IID_IDirectInputDevice8A});
     }
 
     HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT lpdf) override {
@@ -169,7 +157,6 @@ private:
         return w && g_kb.focusWindowId != 0 && SDL_GetWindowID(w) == g_kb.focusWindowId;
     }
 
-    std::atomic<ULONG> refs_{1};
     bool formatSet_ = false;
     bool acquired_ = false;
     bool foreground_ = false;  // no cooperative level set: background, non-exclusive
@@ -177,23 +164,10 @@ private:
     uint64_t lossesAtAcquire_ = 0;
 };
 
-class DirectInput final : public IDirectInput8A {
+class DirectInput final : public ComObject<IDirectInput8A, std::atomic<ULONG>> {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDirectInput8A) {
-            AddRef();
-            *ppv = static_cast<IDirectInput8A*>(this);
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
+        return AnswerQuery(riid, ppv, {&IID_IDirectInput8A});
     }
 
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID rguid, LPDIRECTINPUTDEVICE8A* lplpDirectInputDevice,
@@ -208,7 +182,6 @@ public:
 
 private:
     ~DirectInput() = default;
-    std::atomic<ULONG> refs_{1};
 };
 
 // The objects of the predefined keyboard format: one optional button

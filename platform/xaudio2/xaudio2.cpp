@@ -26,6 +26,7 @@
 #include <atomic>
 #include <vector>
 
+#include "common/com_object.h"
 #include "testing/xaudio2_testing.h"
 #include "xaudio2/xaudio2_internal.h"
 
@@ -149,7 +150,7 @@ private:
     bool feedsMaster_;
 };
 
-class Engine final : public IXAudio2 {
+class Engine final : public winapi::ComObject<IXAudio2> {
 public:
     Engine() {}
     ~Engine() override {
@@ -164,20 +165,7 @@ public:
     bool Construct() { return FAudioCOMConstructEXT(&audio_, 7) == 0 && audio_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IXAudio2 || riid == IID_IUnknown) {
-            *ppv = static_cast<IXAudio2*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = NULL;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG r = --refs_;
-        if (r == 0) delete this;
-        return r;
+        return AnswerQuery(riid, ppv, {&IID_IXAudio2});
     }
 
     HRESULT STDMETHODCALLTYPE Initialize(UINT32 Flags, XAUDIO2_PROCESSOR XAudio2Processor) override {
@@ -282,7 +270,6 @@ public:
     }
 
 private:
-    ULONG refs_ = 1;
     FAudio* audio_ = NULL;
     bool initialized_ = false;
     MasteringVoice* master_ = NULL;

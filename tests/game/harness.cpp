@@ -15,8 +15,6 @@
 
 namespace {
 
-const char* const CLASS_NAME = "GameWindow";
-const DWORD WINDOW_STYLE = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 bool g_classRegistered = false;
 
 }  // namespace
@@ -52,20 +50,10 @@ bool GameHarness::Start() {
     WinapiTest_ReleaseAllKeys();
     WinapiTest_ForceKeyboardFocus(true, true);
 
+    // The game's own window class and window, as WinMain makes them.
     HINSTANCE instance = (HINSTANCE)1;
-    if (!g_classRegistered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = WndProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorA(NULL, IDC_ARROW);
-        wc.hbrBackground = (HBRUSH)(COLOR_BACKGROUND + 1);
-        wc.lpszClassName = CLASS_NAME;
-        g_classRegistered = RegisterClassA(&wc) != 0;
-    }
-    RECT rect = {0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
-    AdjustWindowRect(&rect, WINDOW_STYLE, FALSE);
-    m_hWnd = CreateWindowExA(0, CLASS_NAME, "ゲームウィンドウ", WINDOW_STYLE, 0, 0, rect.right - rect.left,
-                             rect.bottom - rect.top, NULL, NULL, instance, NULL);
+    if (!g_classRegistered) g_classRegistered = RegisterGameWindowClass(instance);
+    m_hWnd = CreateGameWindow(instance);
     if (!m_hWnd) return false;
     ShowWindow(m_hWnd, SW_SHOWNORMAL);
     if (!Init(instance, m_hWnd)) {

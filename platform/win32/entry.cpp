@@ -7,8 +7,9 @@
 // An installed program may run set-group-id (Linux games do so to append to
 // shared score files). Before anything else runs, such a program keeps its
 // extra group only when started in a folder that root owns and only root can
-// write (its installed data folder), and never lets the environment point
-// the libraries it loads at files to write or code to load with that group.
+// write (its installed data folder), and passes on only the environment
+// needed to reach the display and the sound, so that no variable can point
+// the libraries it loads at code to load or files to write with that group.
 #include <windows.h>
 
 #include <stdio.h>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -37,20 +39,37 @@ std::string CommandLine(int argc, char** argv) {
     return line;
 }
 
+// True for the environment variables a set-group-id start passes on: what
+// it takes to reach the display, the sound server and the player's locale,
+// and the layer's own choice of video and audio driver. Everything else,
+// above all the many variables with which SDL, libGL, EGL and Mesa can be
+// told to load a library or to write a file, is dropped.
+bool KeptInSetGroupIdStart(const std::string& name) {
+    static const char* const kKept[] = {
+        "DISPLAY",     "XAUTHORITY",      "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "XDG_SESSION_TYPE",
+        "PULSE_SERVER", "PIPEWIRE_REMOTE", "HOME",           "USER",            "LOGNAME",
+        "PATH",        "LANG",            "LANGUAGE",        "TZ",              "SDL_VIDEODRIVER",
+        "SDL_AUDIODRIVER"};
+    for (const char* kept : kKept) {
+        if (name == kept) return true;
+    }
+    return name.compare(0, 3, "LC_") == 0;
+}
+
 // Settles a set-group-id start (see the top of the file). Ends the process
 // if the group cannot be given up when it must be.
 void SettleSetGroupId() {
     const gid_t realGroup = getgid();
     if (getegid() == realGroup) return;
-    // Variables that name files SDL or Mesa would write, or read back and
-    // trust, with the program's group: the disk audio driver's output and
-    // input, the shader cache (llvmpipe keeps machine code there) and the
-    // shader dumps. The cache is switched off, as it lives in the player's
-    // own folders.
-    static const char* const kFileVariables[] = {
-        "SDL_DISKAUDIOFILE",     "SDL_DISKAUDIOFILEIN",   "MESA_SHADER_CACHE_DIR",   "MESA_GLSL_CACHE_DIR",
-        "MESA_SHADER_DUMP_PATH", "MESA_SHADER_READ_PATH", "MESA_SHADER_CAPTURE_PATH"};
-    for (const char* name : kFileVariables) unsetenv(name);
+    std::vector<std::string> dropped;
+    for (char** entry = environ; *entry != NULL; ++entry) {
+        const std::string variable = *entry;
+        const std::string name = variable.substr(0, variable.find('='));
+        if (!KeptInSetGroupIdStart(name)) dropped.push_back(name);
+    }
+    for (const std::string& name : dropped) unsetenv(name.c_str());
+    // Mesa keeps its shader cache in the player's own folders, and llvmpipe
+    // caches machine code there: not to be loaded with the program's group.
     setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
     setenv("MESA_GLSL_CACHE_DISABLE", "true", 1);
     // Elsewhere than in a root-only folder the files the program reads and

@@ -13,6 +13,7 @@
 #include <stdlib.h>
 #include <string>
 #include <vector>
+#include "ci_skip.h"
 
 namespace d3d9test {
 
@@ -53,7 +54,7 @@ inline ::testing::AssertionResult ColorNear(uint32_t got, uint32_t want, int tol
 class D3D9Test : public ::testing::Test {
 public:
     void SetUp() override {
-        if (!OpenDevice(kWidth, kHeight, nullptr)) GTEST_SKIP() << m_skipReason;
+        if (!OpenDevice(kWidth, kHeight, nullptr)) SKIP_OR_FAIL_IN_CI() << m_skipReason;
     }
 
     void TearDown() override { CloseDevice(); }

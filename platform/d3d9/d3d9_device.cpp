@@ -134,8 +134,12 @@ HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behav
                                           &stencilBits);
     glGetError();  // a drawable without depth may report the query as an error
     const bool wantStencil = pp->EnableAutoDepthStencil && pp->AutoDepthStencilFormat == D3DFMT_D24S8;
+    // D3DFMT_D16 keeps 16 bits of depth, no more: the window's drawable has
+    // 24 as a rule, so such a device draws into a buffer of its own.
+    const bool want16 = pp->EnableAutoDepthStencil && pp->AutoDepthStencilFormat == D3DFMT_D16;
     const bool offscreen = dw != (int)pp->BackBufferWidth || dh != (int)pp->BackBufferHeight ||
-                           (pp->EnableAutoDepthStencil && depthBits < 16) || (wantStencil && stencilBits < 8);
+                           (pp->EnableAutoDepthStencil && depthBits < 16) || (wantStencil && stencilBits < 8) ||
+                           (want16 && depthBits != 16);
 
     Device* device = new (std::nothrow) Device(parent, window, context, *pp);
     if (!device) {
@@ -179,8 +183,19 @@ bool Device::InitGL(bool needOffscreen) {
         if (m_hasDepth) {
             glGenRenderbuffers(1, &m_fboDepth);
             glBindRenderbuffer(GL_RENDERBUFFER, m_fboDepth);
-            glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_bbWidth, m_bbHeight);
-            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
+            // DEPTH_COMPONENT16 is a format every GL 3.3 implementation must
+            // render to; should one still refuse it, the device gets 24 bits
+            // (finer, never coarser) rather than no depth at all.
+            if (m_params.AutoDepthStencilFormat == D3DFMT_D16) {
+                glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, m_bbWidth, m_bbHeight);
+                glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
+            }
+            if (m_params.AutoDepthStencilFormat != D3DFMT_D16 ||
+                glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+                glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, 0);
+                glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_bbWidth, m_bbHeight);
+                glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
+            }
         }
         const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
         if (status != GL_FRAMEBUFFER_COMPLETE) {

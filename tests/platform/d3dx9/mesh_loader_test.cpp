@@ -5,6 +5,7 @@
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 
+#include "d3dx9_testing.h"
 #include "mesh_fake_device.h"
 #include "platform/d3dx9/xfile_parser.h"
 #include "xfile_builder.h"
@@ -316,6 +317,8 @@ TEST(MeshLoader, FailuresLeaveEveryOutParameterEmpty) {
         }
         return hr;
     };
+    WinapiTest_ClearMeshLoadMessages();
+    testing::internal::CaptureStderr();
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), attempt((dir.path() + "/missing.x").c_str(), &device, true));
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), attempt(dir.path().c_str(), &device, true));  // a directory
     EXPECT_EQ(D3DXERR_INVALIDDATA, attempt(bad.c_str(), &device, true));
@@ -331,6 +334,14 @@ TEST(MeshLoader, FailuresLeaveEveryOutParameterEmpty) {
     EXPECT_EQ(D3DERR_OUTOFVIDEOMEMORY, attempt(good.c_str(), &device, true));
     EXPECT_EQ(0, device.liveBuffers);
     EXPECT_EQ(1u, device.refs);
+
+    // Nothing reaches the console; the reasons wait for a test to ask.
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    const std::vector<std::string>& why = WinapiTest_MeshLoadMessages();
+    ASSERT_EQ(5u, why.size());
+    EXPECT_EQ(0u, why[0].find(dir.path() + "/missing.x: cannot read"));
+    EXPECT_EQ(0u, why[2].find(bad + ": "));
+    EXPECT_NE(std::string::npos, why[4].find("the device refused the mesh buffers"));
 }
 
 TEST(MeshLoader, BackslashPathsAndBinaryFiles) {

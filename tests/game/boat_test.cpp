@@ -5,12 +5,19 @@
 
 #include <math.h>
 
+#include "app/renderer.h"
 #include "app/scene.h"
 #include "device/keyboard.h"
 #include "game/fish.h"
 #include "game/player.h"
 #include "game/radar.h"
 #include "harness.h"
+#include "ui2d/sprite.h"
+#include "ui2d/texture.h"
+#include "winapi_testing.h"
+
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -230,6 +237,51 @@ TEST_F(BoatTest, RadarMarksTheBoatAndTheFish) {
     UpdateRadar();
     EXPECT_LT(GetRadarPlayer().y, boat.y);
     UninitRadar();
+}
+
+// The radar corner of the screen (x 1380..1679, y 0..299) as `draw` leaves it.
+std::vector<uint32_t> RadarPixels(const std::function<void()>& draw) {
+    LPDIRECT3DDEVICE9 device = GetDevice();
+    device->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device->BeginScene();
+    draw();
+    std::vector<uint32_t> pixels(300 * 300);
+    EXPECT_TRUE(WinapiTest_ReadBackBuffer(device, 1380, 0, 300, 300, pixels.data()));
+    device->EndScene();
+    return pixels;
+}
+
+TEST_F(BoatTest, RadarDrawsTheArrowAndMarkersOnTheirPixels) {
+    InitRadar();
+    UpdateRadar();
+    const std::vector<uint32_t> drawn = RadarPixels(DrawRadar);
+    UninitRadar();
+    // Radar points worked out from the fish table: ((x + 150) x 5/6, (150 - z) x 5/6).
+    const float marks[13][2] = {{208.333333f, 125.0f}, {191.666667f, 125.0f}, {25.0f, 125.0f},
+                                {41.666667f, 125.0f},  {125.0f, 25.0f},       {125.0f, 41.666667f},
+                                {125.0f, 208.333333f}, {125.0f, 191.666667f}, {125.0f, 125.0f},
+                                {75.0f, 75.0f},        {75.0f, 175.0f},       {175.0f, 75.0f},
+                                {175.0f, 175.0f}};
+    const std::vector<uint32_t> expected = RadarPixels([&marks] {
+        DrawSprite(TEXTURE_RADERGRID, 1380.0f, 0.0f);
+        // The boat at (0, -20) heading 0: radar point (125, 141.67), corner 12.5 up and left.
+        DrawSpriteRotate(TEXTURE_CURSOL, 1492.5f, 129.166667f, 0, 0, 25, 25, 12.5f, 12.5f, 1.0f, 1.0f, 0.0f);
+        for (const auto& m : marks) DrawSprite(TEXTURE_FISH, 1380.0f + m[0] - 12.5f, m[1] - 12.5f);
+    });
+    int off = 0;
+    for (size_t i = 0; i < drawn.size(); i++) {
+        for (int shift : {0, 8, 16, 24}) {
+            const int a = (int)((drawn[i] >> shift) & 0xFF), b = (int)((expected[i] >> shift) & 0xFF);
+            if (abs(a - b) > 2) {
+                ++off;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(off, 0) << "pixels of the radar that differ from the markers drawn by hand";
+    // Not a blank comparison: the markers stand out from the bare grid.
+    const std::vector<uint32_t> grid = RadarPixels([] { DrawSprite(TEXTURE_RADERGRID, 1380.0f, 0.0f); });
+    EXPECT_NE(grid, expected);
 }
 
 }  // namespace

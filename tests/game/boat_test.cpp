@@ -239,6 +239,31 @@ TEST_F(BoatTest, RadarMarksTheBoatAndTheFish) {
     UninitRadar();
 }
 
+TEST_F(BoatTest, FishStandAtTheirPlacesWithTheirKindsPitch) {
+    UpdateFishGame1();
+    struct Expect {
+        int index;
+        float x, y, z;   // manta-men 1.5 below their place
+        float sinPitch;  // row 2 of RotationX: (0, cos, sin)
+    } expect[] = {
+        {0, 100.0f, 0.5f, 0.0f, 1.0f},     // tuna-man, pitch pi/2
+        {8, 0.0f, 0.5f, 0.0f, 1.0f},       // the shark, pi/2
+        {9, -60.0f, -1.0f, 60.0f, -1.0f},  // manta-men, 3 pi/2
+        {12, 60.0f, -1.0f, -60.0f, -1.0f},
+    };
+    for (const Expect& e : expect) {
+        SCOPED_TRACE(e.index);
+        const D3DXMATRIX& m = GetFish()[e.index].mtxWorld;
+        EXPECT_FLOAT_EQ(m._41, e.x);
+        EXPECT_FLOAT_EQ(m._42, e.y);
+        EXPECT_FLOAT_EQ(m._43, e.z);
+        EXPECT_NEAR(m._22, 0.0f, 1e-6);
+        EXPECT_NEAR(m._23, e.sinPitch, 1e-6);
+        EXPECT_NEAR(m._32, -e.sinPitch, 1e-6);
+        EXPECT_FLOAT_EQ(m._11, 1.0f);
+    }
+}
+
 // The radar corner of the screen (x 1380..1679, y 0..299) as `draw` leaves it.
 std::vector<uint32_t> RadarPixels(const std::function<void()>& draw) {
     LPDIRECT3DDEVICE9 device = GetDevice();

@@ -856,7 +856,7 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
 // Hook access
 // ---------------------------------------------------------------------------
 
-const DeviceCounters* CountersOf(IDirect3DDevice9* device) {
+DeviceCounters* CountersOf(IDirect3DDevice9* device) {
     Device* d = dynamic_cast<Device*>(device);
     return d ? &d->counters : nullptr;
 }

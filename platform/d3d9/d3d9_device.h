@@ -119,6 +119,8 @@ public:
     // (GL work is then skipped, CPU copies keep working).
     bool Activate();
     DeviceCounters counters;
+    // Counts a draw carried out (and records it for the test hook).
+    void NoteDraw(D3DPRIMITIVETYPE type, UINT primitives);
     bool ReadBackBuffer(int x, int y, int w, int h, uint32_t* out);
     GLint MaxTextureSize() const { return m_maxTextureSize; }
     // Binds a texture on unit 0 for an upload, keeping the binding cache right.

@@ -758,6 +758,11 @@ LayoutCache g_layoutCache;
 
 }  // namespace
 
+void Device::NoteDraw(D3DPRIMITIVETYPE type, UINT primitives) {
+    ++counters.drawCalls;
+    if (counters.recordDraws) counters.draws.push_back({type, primitives, m_textures[0], m_fvf});
+}
+
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, UINT PrimitiveCount) {
     GLenum mode;
     UINT count;
@@ -774,7 +779,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
     if (!ApplyState(*layout)) return D3DERR_INVALIDCALL;
     BindVertexSource(src, *layout);
     glDrawArrays(mode, (GLint)StartVertex, (GLsizei)count);
-    ++counters.drawCalls;
+    NoteDraw(PrimitiveType, PrimitiveCount);
     return D3D_OK;
 }
 
@@ -825,7 +830,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
     BindElementBuffer(indexBuffer);
     glDrawElementsBaseVertex(mode, (GLsizei)count, ib->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(indexOffset), BaseVertexIndex);
-    ++counters.drawCalls;
+    NoteDraw(PrimitiveType, primCount);
     return D3D_OK;
 }
 
@@ -857,7 +862,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
         if (ApplyState(*layout)) {
             BindVertexSource(src, *layout);
             glDrawArrays(mode, 0, (GLsizei)count);
-            ++counters.drawCalls;
+            NoteDraw(PrimitiveType, PrimitiveCount);
         }
     }
     FinishUpDraw();
@@ -900,7 +905,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
             BindElementBuffer(m_indexRing.gl);
             glDrawElementsBaseVertex(mode, (GLsizei)count, wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                      reinterpret_cast<const void*>(indexOffset), -(GLint)lo);
-            ++counters.drawCalls;
+            NoteDraw(PrimitiveType, PrimitiveCount);
         }
     }
     FinishUpDraw();

@@ -21,10 +21,12 @@
 #include <stdint.h>
 #include <stddef.h>
 #include <memory>
+#include <vector>
 
 #include <epoxy/gl.h>
 
 #include "common/com_object.h"
+#include "testing/d3d9_testing.h"
 
 struct SDL_Window;
 
@@ -210,8 +212,10 @@ HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behav
 struct DeviceCounters {
     uint64_t drawCalls = 0;
     uint64_t bufferUploadBytes = 0;  // bytes handed to GL for vertex/index data
+    bool recordDraws = false;
+    std::vector<WinapiDrawRecord> draws;  // while recordDraws
 };
-const DeviceCounters* CountersOf(IDirect3DDevice9* device);
+DeviceCounters* CountersOf(IDirect3DDevice9* device);
 // Reads back the back buffer; see WinapiTest_ReadBackBuffer.
 bool ReadBack(IDirect3DDevice9* device, int x, int y, int w, int h, uint32_t* out);
 

@@ -11,6 +11,18 @@ uint64_t WinapiTest_DrawCallCount(IDirect3DDevice9* device) {
     return c ? c->drawCalls : 0;
 }
 
+void WinapiTest_RecordDraws(IDirect3DDevice9* device, bool on) {
+    d3d9::DeviceCounters* c = device ? d3d9::CountersOf(device) : nullptr;
+    if (!c) return;
+    if (on) c->draws.clear();
+    c->recordDraws = on;
+}
+
+std::vector<WinapiDrawRecord> WinapiTest_RecordedDraws(IDirect3DDevice9* device) {
+    const d3d9::DeviceCounters* c = device ? d3d9::CountersOf(device) : nullptr;
+    return c ? c->draws : std::vector<WinapiDrawRecord>();
+}
+
 uint64_t WinapiTest_BufferUploadBytes(IDirect3DDevice9* device) {
     const d3d9::DeviceCounters* c = device ? d3d9::CountersOf(device) : nullptr;
     return c ? c->bufferUploadBytes : 0;

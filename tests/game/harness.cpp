@@ -83,6 +83,18 @@ void GameHarness::Stop() {
     if (!m_rankingPath.empty()) unlink(m_rankingPath.c_str());
 }
 
+int GameHarness::CloseAndFinish() {
+    WinapiTest_InstallMessageBoxHook(IDOK);
+    if (m_hWnd) PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    const int code = RunMessageLoop();
+    m_hWnd = nullptr;  // destroyed by the close
+    if (m_running) {
+        Uninit();
+        m_running = false;
+    }
+    return code;
+}
+
 GameHarness::~GameHarness() { Stop(); }
 
 void GameHarness::SetKeys(const KeySet& held) {

@@ -20,6 +20,11 @@ public:
     bool Start();
     // Runs Uninit and destroys the window.
     void Stop();
+    // Ends the run as the program does: the window's close box (the quit box
+    // answered OK), the message loop until WM_QUIT, then Uninit. Returns the
+    // loop's exit code.
+    int CloseAndFinish();
+    HWND Window() const { return m_hWnd; }
     ~GameHarness();
 
     // Holds exactly these keys (all others up), as key events of the window,

@@ -29,13 +29,13 @@ const char* SceneName(int scene) {
     }
 }
 
-bool GameHarness::Start() {
+bool GameHarness::Start(const char* runDirectory) {
     // Headless runs get a GL context without a display.
     if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
 
     // The game reads model/, asset/texture/ and SE/ from the working directory.
-    if (chdir(GAME_RUN_DIR) != 0) return false;
+    if (chdir(runDirectory) != 0) return false;
 
     char rankingTemplate[] = "/tmp/tideangler-ranking-XXXXXX";
     const int fd = mkstemp(rankingTemplate);

@@ -5,9 +5,19 @@
 
 #include <windows.h>
 
+#include <stdlib.h>
+
 #include <initializer_list>
 #include <string>
 #include <vector>
+
+// For a test that cannot get its game (no display or device): a skip on a
+// developer's machine, a failure in CI, where every test must run.
+#define SKIP_WITHOUT_GAME_UNLESS_CI(why)      \
+    do {                                      \
+        if (getenv("CI")) FAIL() << (why);    \
+        GTEST_SKIP() << (why);                \
+    } while (0)
 
 // The keys a frame holds (DIK codes). Every other key is up in that frame.
 typedef std::vector<BYTE> KeySet;
@@ -17,7 +27,7 @@ public:
     // Creates the game window and runs Init in the run directory (assets),
     // with message boxes answered OK without a window. False when there is no
     // display or device to run on.
-    bool Start();
+    bool Start(const char* runDirectory = GAME_RUN_DIR);
     // Runs Uninit and destroys the window.
     void Stop();
     // Ends the run as the program does: the window's close box (the quit box

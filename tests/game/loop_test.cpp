@@ -4,6 +4,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -11,7 +12,9 @@
 #include "app/renderer.h"
 #include "app/scene.h"
 #include "app/timer.h"
+#include "device/keyboard.h"
 #include "harness.h"
+#include "ui2d/texture.h"
 #include "ui2d/result.h"
 #include "winapi_testing.h"
 
@@ -35,7 +38,7 @@ Uint32 PushQuit(Uint32, void*) {
 
 TEST(ProgramRun, ALateFrameIsFollowedByOneUpdateAndOneDrawOnly) {
     GameHarness harness;
-    if (!harness.Start()) GTEST_SKIP() << "no display or device to run the game on";
+    if (!harness.Start()) SKIP_WITHOUT_GAME_UNLESS_CI("no display or device to run the game on");
     LPDIRECT3DDEVICE9 device = GetDevice();
     // What one Draw of the title costs, for counting Draws below.
     uint64_t before = WinapiTest_DrawCallCount(device);
@@ -57,9 +60,50 @@ TEST(ProgramRun, ALateFrameIsFollowedByOneUpdateAndOneDrawOnly) {
     EXPECT_EQ(WinapiTest_DrawCallCount(device) - before, drawsPerFrame) << "one Draw";
 }
 
+TEST(ProgramRun, AMissingTextureIsReportedInOneBoxAndTheGameRunsOn) {
+    // A run directory like the real one, short of one texture file.
+    namespace fs = std::filesystem;
+    char scratch[] = "/tmp/tideangler-run-XXXXXX";
+    ASSERT_NE(mkdtemp(scratch), nullptr);
+    const fs::path run = scratch, real = GAME_RUN_DIR;
+    struct Remove {
+        fs::path path;
+        ~Remove() { fs::remove_all(path); }
+    } removeAfterwards{run};
+    fs::create_directory_symlink(real / "model", run / "model");
+    fs::create_directory_symlink(real / "SE", run / "SE");
+    fs::create_directories(run / "asset" / "texture");
+    for (const fs::directory_entry& e : fs::directory_iterator(real / "asset" / "texture")) {
+        const std::string name = e.path().filename().string();
+        if (name != "fish.png") fs::create_symlink(e.path(), run / "asset" / "texture" / name);
+    }
+    {
+        GameHarness harness;
+        if (!harness.Start(run.c_str())) {
+            for (const WinapiMessageBoxRecord& box : WinapiTest_MessageBoxes())
+                if (box.caption == "エラー" && box.text.find("テクスチャ") != std::string::npos)
+                    FAIL() << "start-up gave up over a texture";
+            SKIP_WITHOUT_GAME_UNLESS_CI("no display or device to run the game on");
+        }
+        const std::vector<WinapiMessageBoxRecord> boxes = WinapiTest_MessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "いくつか読み込めなかったテクスチャファイルがあります");
+        EXPECT_EQ(boxes[0].caption, "エラー");
+        EXPECT_EQ(boxes[0].flags, (UINT)MB_OK);
+        EXPECT_EQ(GetTexture(TEXTURE_FISH), nullptr);
+        EXPECT_NE(GetTexture(TEXTURE_RADERGRID), nullptr);
+        // On to stage one, whose radar wants the missing marker.
+        harness.Tap(DIK_SPACE);
+        for (int i = 0; i < 60 && GetScene() != SCENE_GAME1; i++) harness.Frame({});
+        EXPECT_EQ(GetScene(), SCENE_GAME1);
+        harness.Frames(3, {DIK_W});
+        EXPECT_EQ(WinapiTest_MessageBoxes().size(), 1u);
+    }
+}
+
 TEST(ProgramRun, ClosingOnTheFirstResultScreenAppendsAnEmptyNameAndTheScore) {
     GameHarness harness;
-    if (!harness.Start()) GTEST_SKIP() << "no display or device to run the game on";
+    if (!harness.Start()) SKIP_WITHOUT_GAME_UNLESS_CI("no display or device to run the game on");
     ASSERT_STREQ(GetResultName(), "") << "the first visit of this run";
     SetNextScene(SCENE_RESULT);
     harness.Frame({});

@@ -24,7 +24,7 @@ protected:
     static void SetUpTestSuite() { s_started = s_harness.Start(); }
     static void TearDownTestSuite() { s_harness.Stop(); }
     void SetUp() override {
-        if (!s_started) GTEST_SKIP() << "no display or device to run the game on";
+        if (!s_started) SKIP_WITHOUT_GAME_UNLESS_CI("no display or device to run the game on");
     }
 
     // The draw calls of one stage Draw, in order.

@@ -3,8 +3,7 @@
 // State: the engine (g_xaudio2) and its mastering voice, and per sound index a
 // source voice, the heap block with the samples of the file's "data" chunk and
 // the block's size. InitSound creates all of it at start-up; it lives until
-// UninitSound (which the game does not call: the sound outlives every scene and
-// goes with the process). Each voice gets its one buffer queued at load time
+// UninitSound, which the game's Uninit calls last, after every scene has ended. Each voice gets its one buffer queued at load time
 // and is not started until PlaySound. A sample block is freed only after its
 // voice is destroyed, because the mixer threads read it while the voice lives.
 //
@@ -137,8 +136,10 @@ bool LoadSoundFromFile(HWND hWnd, int index, HANDLE file) {
     if (chunkSize > SOUND_FORMAT_RECORD_SIZE || FAILED(ReadChunk(file, &format, chunkSize, chunkPosition))) {
         return SoundFailure(hWnd, "フォーマットチェックに失敗！(2)");
     }
-    // Extra format bytes announced beyond the record would be read past its end.
-    if (chunkSize >= SOUND_FORMAT_BASE_SIZE &&
+    // Extra format bytes announced beyond the record would be read past its
+    // end. PCM has no extra bytes and XAudio2 ignores its cbSize, whatever it
+    // says, so only the other formats are held to it.
+    if (chunkSize >= SOUND_FORMAT_BASE_SIZE && format.Format.wFormatTag != WAVE_FORMAT_PCM &&
         SOUND_FORMAT_BASE_SIZE + format.Format.cbSize > SOUND_FORMAT_RECORD_SIZE) {
         return SoundFailure(hWnd, "フォーマットチェックに失敗！(2)");
     }

@@ -7,7 +7,7 @@ set -e
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
 
 PACKAGES="build-essential cmake pkg-config \
-  libsdl2-dev libsdl2-ttf-dev libepoxy-dev libfontconfig-dev libfaudio-dev libstb-dev zlib1g-dev \
+  libsdl2-dev libsdl2-ttf-dev libepoxy-dev libfontconfig-dev libfaudio-dev libstb-dev zlib1g-dev libx11-dev \
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 \
   fonts-ipafont-gothic fonts-dejavu-core"
 if [ "$1" = "--test" ]; then

@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     int code = WinMain(&g_instance, NULL, &cmdline[0], SW_SHOWDEFAULT);
     // As when a Windows program returns from WinMain: the process ends with
     // that code at once, without waiting for or tearing down threads that are
-    // still running (the audio mixer, for one, is never shut down by the game).
+    // still running (none of the game's: its Uninit has shut down the audio).
     fflush(NULL);
     _exit(code);
 }

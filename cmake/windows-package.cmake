@@ -36,6 +36,9 @@ set(GAME_MANIFEST_FILE ${CMAKE_BINARY_DIR}/packaging/tideangler.manifest)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/tideangler.manifest ${GAME_MANIFEST_FILE} @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/tideangler.rc.in
   ${CMAKE_BINARY_DIR}/packaging/tideangler.rc @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/manifest.rc.in
+  ${CMAKE_BINARY_DIR}/packaging/manifest.rc @ONLY)
+set(GAME_MANIFEST_RC ${CMAKE_BINARY_DIR}/packaging/manifest.rc)
 target_sources(tideangler PRIVATE ${CMAKE_BINARY_DIR}/packaging/tideangler.rc)
 set_source_files_properties(${CMAKE_BINARY_DIR}/packaging/tideangler.rc PROPERTIES
   OBJECT_DEPENDS "${GAME_MANIFEST_FILE}")

@@ -46,59 +46,9 @@ mkdir -p "$OUT"
 rm -f "$OUT"/*.png "$OUT"/*.log
 
 # ---- Wine and a display of our own ----
-WINE=$(command -v wine64 || echo /usr/lib/wine/wine64)
-WINESERVER=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-export WINEPREFIX=$BUILD/wineprefix WINEARCH=win64 WINEDEBUG=-all
-# No Mono or Gecko installer on the prefix's first start.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine's xaudio2_7 crashes (a null read in FAudio's device query) when the
-# machine has no sound card at all, as a CI runner has not. ALSA's null device
-# gives it one that plays into nothing.
-printf '</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n' >"$BUILD/asound-null.conf"
-export ALSA_CONFIG_PATH=$BUILD/asound-null.conf
-
-XVFB_PID=
-GAME_PID=
-cleanup() {
-    [ -n "$GAME_PID" ] && kill "$GAME_PID" 2>/dev/null || true
-    "$WINESERVER" -k 2>/dev/null || true
-    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null || true
-}
-trap cleanup EXIT
-
-if [ -n "${WINE_CHECK_DISPLAY:-}" ]; then
-    Xvfb ":$WINE_CHECK_DISPLAY" -screen 0 1920x1080x24 -nolisten tcp >"$OUT/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    export DISPLAY=":$WINE_CHECK_DISPLAY"
-else
-    # Xvfb picks a free display number and writes it to the file.
-    Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$OUT/display" >"$OUT/xvfb.log" 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 50); do [ -s "$OUT/display" ] && break; sleep 0.1; done
-    export DISPLAY=":$(cat "$OUT/display")"
-fi
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "no virtual display"
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    say "making the Wine prefix (first start only)"
-    "$WINE" wineboot -i >"$OUT/wineboot.log" 2>&1 || true
-    "$WINESERVER" -w
-fi
-# Japanese text: Debian's IPAGothic in the prefix. Wine's dialog font
-# (Tahoma, behind "MS Shell Dlg") links to "MS UI Gothic" for the glyphs it
-# lacks, and the game asks D3DXCreateFontA for a face only Japanese Windows
-# has: IPAGothic stands in for both. (Wine rewrites Tahoma's own link list at
-# every start, so the link is made through the name it already lists.)
-cp /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-{
-    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
-    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
-    printf '"MS UI Gothic"="IPAGothic"\r\n'
-    printf '"HGP創英角ﾎﾟｯﾌﾟ体"="IPAGothic"\r\n'
-} | iconv -f UTF-8 -t UTF-16 >"$BUILD/japanese-fonts.reg"
-"$WINE" regedit /S "Z:$(echo "$BUILD/japanese-fonts.reg" | tr / '\\')" >>"$OUT/wineboot.log" 2>&1
-"$WINESERVER" -w
+. "$ROOT/scripts/wine-env.sh"
+start_display || fail "no virtual display"
+setup_prefix
 
 # ---- looking at the screen ----
 CLIENT=   # WxH+X+Y of the game's client area on the display
@@ -163,17 +113,6 @@ tap() {
     sleep "$KEY_HOLD"
 }
 
-# Waits for a top-level window by exact title; prints its id.
-window_named() {
-    local id
-    for _ in $(seq "$2"); do
-        id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1 || true)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 1
-    done
-    return 1
-}
-
 # Answers the 確認 box with OK (its default button is Cancel): a screenshot
 # of the box, then Shift+Tab to OK and Space.
 confirm_quit() {
@@ -193,16 +132,12 @@ confirm_quit() {
 
 # Starts the game in the run directory; sets GAME_PID and CLIENT.
 start_game() {
-    local log=$1 win client w h x y
+    local log=$1 win w h x y
     CLIENT=
     (cd "$RUN" && exec "$WINE" tideangler.exe) >"$OUT/$log" 2>&1 &
     GAME_PID=$!
     win=$(window_named "ゲームウィンドウ" 120) || fail "no window titled ゲームウィンドウ"
-    # The client area is the window's child that Direct3D draws into.
-    client=$(xwininfo -children -id "$win" | awk '/^ +0x/{print $1; exit}')
-    [ -n "$client" ] || client=$win
-    read -r w h x y < <(xwininfo -id "$client" | awk '/Absolute upper-left X/{x=$4}
-        /Absolute upper-left Y/{y=$4} /Width:/{w=$2} /Height:/{h=$2} END{print w, h, x, y}')
+    read -r w h x y < <(client_geometry "$win")
     [ "$w" = 1680 ] && [ "$h" = 900 ] || fail "client area is ${w}x${h}, not 1680x900"
     CLIENT="${w}x${h}+${x}+${y}"
     say "window ゲームウィンドウ, client area ${w}x${h} at ${x},${y}"

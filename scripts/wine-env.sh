@@ -31,10 +31,11 @@ start_display() {
         rm -f "$OUT/display"
         Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$OUT/display" >"$OUT/xvfb.log" 2>&1 &
         XVFB_PID=$!
-        for _ in $(seq 50); do [ -s "$OUT/display" ] && break; sleep 0.1; done
+        for _ in $(seq 300); do [ -s "$OUT/display" ] && break; sleep 0.1; done
         export DISPLAY=":$(cat "$OUT/display")"
     fi
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    # A loaded machine can take several seconds to bring Xvfb up.
+    for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
     xdpyinfo >/dev/null 2>&1
 }
 

@@ -11,6 +11,7 @@
 #include "app/renderer.h"
 #include "device/keyboard.h"
 #include "winapi_testing.h"
+#include "ci_skip.h"
 
 namespace {
 
@@ -85,7 +86,7 @@ bool EnsureSceneryKeyboard()
 void SceneryDeviceTest::SetUp()
 {
     if (!EnsureSceneryDevice()) {
-        GTEST_SKIP() << "no Direct3D device can be made here";
+        SKIP_OR_FAIL_IN_CI() << "no Direct3D device can be made here";
     }
     WinapiTest_ClearMessageBoxes();
 }

@@ -6,6 +6,7 @@
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
+#include "ci_skip.h"
 
 namespace d3d9test {
 
@@ -62,8 +63,8 @@ protected:
 
 TEST_F(CreateDeviceTest, GameParametersGiveAWindowSizedBackBuffer) {
     HRESULT hr = TryCreate(1680, 900, Params(1680, 900));
-    if (hr == kNoWindow) GTEST_SKIP() << "no window can be opened here";
-    if (hr == D3DERR_NOTAVAILABLE) GTEST_SKIP() << "no OpenGL 3.3 here";
+    if (hr == kNoWindow) SKIP_OR_FAIL_IN_CI() << "no window can be opened here";
+    if (hr == D3DERR_NOTAVAILABLE) SKIP_OR_FAIL_IN_CI() << "no OpenGL 3.3 here";
     ASSERT_EQ(D3D_OK, hr);
     EXPECT_EQ(D3DFMT_X8R8G8B8, m_lastParams.BackBufferFormat);  // UNKNOWN is replaced by the display format
     D3DVIEWPORT9 vp;
@@ -84,7 +85,7 @@ TEST_F(CreateDeviceTest, GameParametersGiveAWindowSizedBackBuffer) {
 TEST_F(CreateDeviceTest, UnusableRequestsFailWithNoDevice) {
     D3DPRESENT_PARAMETERS zero = Params(0, 0);
     HRESULT hr = TryCreate(64, 64, zero);
-    if (hr == kNoWindow) GTEST_SKIP() << "no window can be opened here";
+    if (hr == kNoWindow) SKIP_OR_FAIL_IN_CI() << "no window can be opened here";
     EXPECT_EQ(D3DERR_INVALIDCALL, hr);
 
     EXPECT_EQ(D3DERR_INVALIDCALL, TryCreate(64, 64, Params(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING |
@@ -111,8 +112,8 @@ TEST_F(CreateDeviceTest, UnusableRequestsFailWithNoDevice) {
 
 TEST_F(CreateDeviceTest, BackBufferSmallerThanTheWindowIsStillExact) {
     HRESULT hr = TryCreate(200, 100, Params(120, 60));
-    if (hr == kNoWindow) GTEST_SKIP() << "no window can be opened here";
-    if (hr == D3DERR_NOTAVAILABLE) GTEST_SKIP() << "no OpenGL 3.3 here";
+    if (hr == kNoWindow) SKIP_OR_FAIL_IN_CI() << "no window can be opened here";
+    if (hr == D3DERR_NOTAVAILABLE) SKIP_OR_FAIL_IN_CI() << "no OpenGL 3.3 here";
     ASSERT_EQ(D3D_OK, hr);
     m_width = 120;
     m_height = 60;
@@ -133,7 +134,7 @@ TEST_F(CreateDeviceTest, AdapterQueries) {
     m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
     ASSERT_NE(nullptr, m_d3d);
     const UINT count = m_d3d->GetAdapterCount();
-    if (count == 0) GTEST_SKIP() << "no display here";
+    if (count == 0) SKIP_OR_FAIL_IN_CI() << "no display here";
     D3DDISPLAYMODE mode;
     ASSERT_EQ(D3D_OK, m_d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode));
     EXPECT_GT(mode.Width, 0u);
@@ -223,15 +224,15 @@ TEST_F(D3D9Test, ShutdownAfterTheWindowIsDestroyedIsSafe) {
 }
 
 TEST(SdlWindowDeviceTest, WindowDestroyedUnderTheDeviceIsALostDevice) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video here";
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) SKIP_OR_FAIL_IN_CI() << "no video here";
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     SDL_Window* window = SDL_CreateWindow("raw", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) GTEST_SKIP() << "no OpenGL window here";
+    if (!window) SKIP_OR_FAIL_IN_CI() << "no OpenGL window here";
     D3DPRESENT_PARAMETERS pp = D3D9Test::Params(64, 64);
     IDirect3DDevice9* dev = nullptr;
     if (FAILED(WinapiTest_CreateDeviceForSdlWindow(window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev))) {
         SDL_DestroyWindow(window);
-        GTEST_SKIP() << "no OpenGL 3.3 here";
+        SKIP_OR_FAIL_IN_CI() << "no OpenGL 3.3 here";
     }
     IDirect3DTexture9* tex = nullptr;
     ASSERT_EQ(D3D_OK, dev->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr));

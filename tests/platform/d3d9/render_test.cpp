@@ -1,6 +1,7 @@
 // What draws put into the back buffer: blending, texel mapping, texture
 // stage operations, culling, depth, fill mode and alpha test.
 #include "d3d9_fixture.h"
+#include "ci_skip.h"
 
 namespace d3d9test {
 namespace {
@@ -113,7 +114,7 @@ TEST_F(D3D9Test, SpriteTexelsLandOnPixelsWithLinearFiltering) {
 class FullScreenTest : public D3D9Test {
 public:
     void SetUp() override {
-        if (!OpenDevice(1680, 900, nullptr)) GTEST_SKIP() << m_skipReason;
+        if (!OpenDevice(1680, 900, nullptr)) SKIP_OR_FAIL_IN_CI() << m_skipReason;
     }
 };
 

@@ -16,6 +16,7 @@
 #include "platform/dinput/keymap.h"
 #include "dinput_testing.h"
 #include "win32_testing.h"
+#include "ci_skip.h"
 
 namespace {
 
@@ -289,7 +290,7 @@ LRESULT CALLBACK DefaultProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWin
 class ForegroundKeyboard : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!winapi::EnsureVideo()) GTEST_SKIP() << "no video driver";
+        if (!winapi::EnsureVideo()) SKIP_OR_FAIL_IN_CI() << "no video driver";
         static bool registered = false;
         if (!registered) {
             WNDCLASSA wc;

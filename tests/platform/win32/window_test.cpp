@@ -16,6 +16,7 @@
 
 #include "platform/common/winapi_internal.h"
 #include "win32_testing.h"
+#include "ci_skip.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ const char* RecordingClass() {
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!winapi::EnsureVideo()) GTEST_SKIP() << "no video driver";
+        if (!winapi::EnsureVideo()) SKIP_OR_FAIL_IN_CI() << "no video driver";
         RecordingClass();
         WinapiTest_DrainMessages();
         g_seen.clear();
@@ -170,7 +171,7 @@ TEST_F(WindowTest, WindowTakesTheRenderersOpenGlContext) {
     ASSERT_NE(h, nullptr);
     SDL_Window* w = winapi::SdlWindowFromHwnd(h);
     SDL_GLContext ctx = SDL_GL_CreateContext(w);
-    if (!ctx) GTEST_SKIP() << "no OpenGL here: " << SDL_GetError();
+    if (!ctx) SKIP_OR_FAIL_IN_CI() << "no OpenGL here: " << SDL_GetError();
     int major = 0, minor = 0, profile = 0, dbl = 0, depth = 0, stencil = 0;
     SDL_GL_GetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, &major);
     SDL_GL_GetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, &minor);

@@ -11,6 +11,7 @@
 // Uninit. If Init fails the program ends at once and the operating system
 // takes back whatever was made. Everything runs on the thread of WinMain.
 #include "app/main.h"
+#include "app/main_testing.h"
 
 #include "app/debugtext.h"
 #include "app/fade.h"

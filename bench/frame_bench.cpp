@@ -5,6 +5,7 @@
 
 #include "app/main.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "game/game1.h"
 #include "harness.h"
 #include "world3d/water.h"

@@ -12,6 +12,7 @@
 // scene reads it); it is cleared when a stage-two attempt starts, so a broken
 // line or an escape scores 0.
 #include "game/fish.h"
+#include "game/fish_testing.h"
 
 #include "app/scene.h"
 #include "game/hpgauge.h"
@@ -204,7 +205,6 @@ void DrawFishGame2(void) {
 BoundingSphere* GetFishSphere(int i) { return &g_fish[i].sphere; }
 FISH* GetFish(void) { return g_fish; }
 int GetCatchScore(void) { return g_catchScore; }
-void ResetCatchScore(void) { g_catchScore = 0; }
 
 int GetFishHp(int kind) { return g_fishHp[SafeKind(kind)]; }
 int GetAnimCounter(void) { return g_animCounter; }

@@ -38,13 +38,3 @@ void DrawFishGame2(void);
 BoundingSphere* GetFishSphere(int i);
 FISH* GetFish(void);
 int GetCatchScore(void);
-void ResetCatchScore(void);
-
-int GetFishHp(int kind);
-int GetAnimCounter(void);
-int GetAnimFrame(void);
-float GetSwimOffset(void);
-bool GetSwimBack(void);
-float GetSwimRotY(void);
-// The model drawn for a kind at an animation step.
-int GetFishModel(int kind, int animFrame);

@@ -63,4 +63,3 @@ void DrawGame1(void) {
     DrawRadar();
 }
 
-WaterSurface* GetWaterGame1(void) { return g_waterGame1; }

@@ -58,4 +58,3 @@ void DrawGame2(void) {
     DrawFishGame2();
 }
 
-WaterSurface2* GetWaterGame2(void) { return g_waterGame2; }

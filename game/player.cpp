@@ -12,6 +12,7 @@
 // start of each stage, except g_fishKind, which carries the kind met in stage
 // one into stage two and lives until the next encounter.
 #include "game/player.h"
+#include "game/player_testing.h"
 
 #include "app/scene.h"
 #include "device/keyboard.h"

@@ -5,6 +5,7 @@
 #include "app/scene.h"
 #include "device/keyboard.h"
 #include "ui2d/result.h"
+#include "ui2d/result_testing.h"
 #include "d3d9_testing.h"
 #include "winapi_testing.h"
 

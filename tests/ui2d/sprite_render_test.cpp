@@ -18,6 +18,7 @@
 #include <stb/stb_image_write.h>
 
 #include "app/debugtext.h"
+#include "app/debugtext_testing.h"
 #include "app/fade.h"
 #include "app/main.h"
 #include "app/renderer.h"
@@ -25,6 +26,7 @@
 #include "d3d9_testing.h"
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"
+#include "ui2d/texture_testing.h"
 #include "win32_testing.h"
 #include "ci_skip.h"
 

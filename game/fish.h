@@ -37,4 +37,6 @@ void DrawFishGame2(void);
 
 BoundingSphere* GetFishSphere(int i);
 FISH* GetFish(void);
+// The kind of stage one's fish at an index.
+int GetFishKindOfIndex(int i);
 int GetCatchScore(void);

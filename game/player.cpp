@@ -269,13 +269,7 @@ void DrawPlayerGame1(void) {
 
     for (int i = 0; i < FISH_MAX; i++) {
         if (!HitSphere(&g_playerSphere, GetFishSphere(i))) continue;
-        if (i <= 7) {
-            g_fishKind = FISHKIND_TUNAMAN;
-        } else if (i == 8) {
-            g_fishKind = FISHKIND_SHARK;
-        } else {
-            g_fishKind = FISHKIND_MANTAMAN;
-        }
+        g_fishKind = GetFishKindOfIndex(i);
         SetNextScene(SCENE_GAME2);
     }
 }

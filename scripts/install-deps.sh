@@ -10,7 +10,7 @@ PACKAGES="build-essential cmake pkg-config \
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 \
   fonts-ipafont-gothic fonts-dejavu-core"
 if [ "$1" = "--test" ]; then
-  PACKAGES="$PACKAGES libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox"
+  PACKAGES="$PACKAGES libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox clang-format"
 fi
 
 missing=

@@ -101,6 +101,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
     if ((uint64_t)StartVertex + count > vertexCount) return D3DERR_INVALIDCALL;
     DrawCall call;
     call.type = PrimitiveType;
+    call.primitives = PrimitiveCount;
     call.count = count;
     call.layout = layout;
     call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
@@ -147,6 +148,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
     }
     DrawCall call;
     call.type = PrimitiveType;
+    call.primitives = primCount;
     call.count = count;
     call.layout = layout;
     call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
@@ -155,6 +157,8 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
     call.indices = ib;
     call.startIndex = startIndex;
     call.baseVertex = BaseVertexIndex;
+    call.minIndex = MinVertexIndex;
+    call.numVertices = NumVertices;
     return Submit(call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
@@ -177,6 +181,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
     if (Activate()) {
         DrawCall call;
         call.type = PrimitiveType;
+        call.primitives = PrimitiveCount;
         call.count = count;
         call.layout = layout;
         call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
@@ -211,6 +216,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
     if (Activate()) {
         DrawCall call;
         call.type = PrimitiveType;
+        call.primitives = PrimitiveCount;
         call.count = count;
         call.layout = layout;
         call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
@@ -221,6 +227,8 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
         call.userIndices = pIndexData;
         call.wideIndices = wide;
         call.baseVertex = -(INT)lo;
+        call.minIndex = MinVertexIndex;
+        call.numVertices = NumVertices;
         Submit(call);
     }
     FinishUpDraw();

@@ -16,7 +16,7 @@ GameHarness g_harness;
 bool g_started = false;
 
 bool Started() {
-    if (!g_started) g_started = g_harness.Start();
+    if (!g_started) g_started = g_harness.Start(GameHarness::kPixels);  // frames drawn for real
     return g_started;
 }
 

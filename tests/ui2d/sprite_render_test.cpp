@@ -29,6 +29,7 @@
 #include "ui2d/texture_testing.h"
 #include "win32_testing.h"
 #include "ci_skip.h"
+#include "test_device.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ void WriteImage(int index, int width, int height, Colour colour) {
 class SpriteRenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        testsupport::UseHeadlessDrivers();
         WinapiTest_InstallMessageBoxHook(IDOK);
         RegisterGameWindowClass(NULL);
         if (HWND window = CreateGameWindow(NULL)) {

@@ -49,6 +49,18 @@ bool CheckStream(const State& s, const VertexLayout& layout, UINT* vertexCount) 
     return true;
 }
 
+// What every draw call says: the primitives, their vertex format and the
+// texture coordinate set stage 0 reads.
+DrawCall MakeDrawCall(const State& s, D3DPRIMITIVETYPE type, UINT primitives, UINT count, const VertexLayout* layout) {
+    DrawCall call;
+    call.type = type;
+    call.primitives = primitives;
+    call.count = count;
+    call.layout = layout;
+    call.texSet = (int)(s.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+    return call;
+}
+
 void FillStream(const State& s, UINT vertexCount, DrawCall* call) {
     call->buffer = s.streams[0];
     call->offset = s.streamOffset[0];
@@ -99,12 +111,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
     UINT vertexCount = 0;
     if (!CheckStream(m_state, *layout, &vertexCount)) return D3DERR_INVALIDCALL;
     if ((uint64_t)StartVertex + count > vertexCount) return D3DERR_INVALIDCALL;
-    DrawCall call;
-    call.type = PrimitiveType;
-    call.primitives = PrimitiveCount;
-    call.count = count;
-    call.layout = layout;
-    call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+    DrawCall call = MakeDrawCall(m_state, PrimitiveType, PrimitiveCount, count, layout);
     FillStream(m_state, vertexCount, &call);
     call.firstVertex = StartVertex;
     return Submit(call) ? D3D_OK : D3DERR_INVALIDCALL;
@@ -146,12 +153,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
             return D3DERR_INVALIDCALL;
         }
     }
-    DrawCall call;
-    call.type = PrimitiveType;
-    call.primitives = primCount;
-    call.count = count;
-    call.layout = layout;
-    call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+    DrawCall call = MakeDrawCall(m_state, PrimitiveType, primCount, count, layout);
     FillStream(m_state, vertexCount, &call);
     call.indexed = true;
     call.indices = ib;
@@ -163,9 +165,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
 }
 
 void Device::FinishUpDraw() {
-    VertexBuffer*& slot = m_state.streams[0];
-    if (slot) slot->BindRelease();
-    slot = nullptr;
+    Rebind(m_state.streams[0], (VertexBuffer*)nullptr);
     m_state.streamOffset[0] = 0;
     m_state.streamStride[0] = 0;
 }
@@ -179,12 +179,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
     if (!layout || VertexStreamZeroStride < layout->size) return D3DERR_INVALIDCALL;
     if (PrimitiveCount == 0) return D3D_OK;
     if (Activate()) {
-        DrawCall call;
-        call.type = PrimitiveType;
-        call.primitives = PrimitiveCount;
-        call.count = count;
-        call.layout = layout;
-        call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+        DrawCall call = MakeDrawCall(m_state, PrimitiveType, PrimitiveCount, count, layout);
         call.stride = VertexStreamZeroStride;
         call.userVertices = pVertexStreamZeroData;
         call.userBytes = (size_t)(count - 1) * VertexStreamZeroStride + layout->size;
@@ -214,12 +209,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
         if (v > hi) hi = v;
     }
     if (Activate()) {
-        DrawCall call;
-        call.type = PrimitiveType;
-        call.primitives = PrimitiveCount;
-        call.count = count;
-        call.layout = layout;
-        call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+        DrawCall call = MakeDrawCall(m_state, PrimitiveType, PrimitiveCount, count, layout);
         call.stride = VertexStreamZeroStride;
         call.userVertices = static_cast<const uint8_t*>(pVertexStreamZeroData) + (size_t)lo * VertexStreamZeroStride;
         call.userBytes = (size_t)(hi - lo) * VertexStreamZeroStride + layout->size;
@@ -232,8 +222,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
         Submit(call);
     }
     FinishUpDraw();
-    if (m_state.indices) m_state.indices->BindRelease();
-    m_state.indices = nullptr;
+    Rebind(m_state.indices, (IndexBuffer*)nullptr);
     return D3D_OK;
 }
 

@@ -5,6 +5,7 @@
 // for the whole run.
 #include <windows.h>
 
+#include <signal.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -33,6 +34,9 @@ std::string CommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     static std::string cmdline = CommandLine(argc, argv);
+    // A write past the file-size limit fails with ERROR_DISK_FULL, as on
+    // Windows, instead of killing the program.
+    signal(SIGXFSZ, SIG_IGN);
     int code = WinMain(&g_instance, NULL, &cmdline[0], SW_SHOWDEFAULT);
     // As when a Windows program returns from WinMain: the process ends with
     // that code at once, without waiting for or tearing down threads that are

@@ -16,7 +16,7 @@ class GameHarness {
 public:
     // Creates the game window and runs Init in the run directory (assets),
     // with message boxes answered OK without a window. False when there is no
-    // display or device to run on.
+    // display, device or sound driver to run on.
     bool Start();
     // Runs Uninit and destroys the window.
     void Stop();

@@ -1,34 +1,20 @@
-// Device creation, lifetime, the state setters and getters, Clear, Present
-// and back-buffer read-back. Drawing is in d3d9_draw.cpp, the generated
-// fixed-function shaders in d3d9_shaders.cpp.
+// Device creation and the choice of back end, lifetime, Clear, Present,
+// back-buffer read-back and resource creation. The state calls are in
+// d3d9_state.cpp, the draw calls in d3d9_draw.cpp.
 #include "d3d9_device.h"
 
 #include <SDL.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
-#include <math.h>
-#include <initializer_list>
 #include <new>
 
 namespace d3d9 {
 
 namespace {
 
-DWORD FloatBits(float f) {
-    DWORD d;
-    memcpy(&d, &f, sizeof d);
-    return d;
-}
-
-void SetIdentity(D3DMATRIX* m) {
-    memset(m, 0, sizeof *m);
-    m->_11 = m->_22 = m->_33 = m->_44 = 1.0f;
-}
-
-bool ValidTransform(DWORD state) {
-    return state == D3DTS_VIEW || state == D3DTS_PROJECTION || (state >= 16 && state <= 23) ||
-           (state >= 256 && state < 512);
-}
+unsigned g_liveObjects = 0;
+bool g_nullChosen = false;
 
 }  // namespace
 
@@ -36,6 +22,18 @@ void WarnOnce(bool* flag, const char* message) {
     if (*flag) return;
     *flag = true;
     fprintf(stderr, "d3d9: %s\n", message);
+}
+
+void CountObjectMade() { ++g_liveObjects; }
+void CountObjectGone() { --g_liveObjects; }
+unsigned LiveObjects() { return g_liveObjects; }
+
+void ChooseNullBackend(bool on) { g_nullChosen = on; }
+
+bool NullBackendChosen() {
+    if (g_nullChosen) return true;
+    const char* env = getenv("WINAPI_D3D9_BACKEND");
+    return env && strcmp(env, "null") == 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -97,312 +95,48 @@ HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behav
             return D3DERR_INVALIDCALL;
         }
     }
-    if (!(SDL_GetWindowFlags(window) & SDL_WINDOW_OPENGL)) {
-        fprintf(stderr, "d3d9: CreateDevice: the window was not created for OpenGL\n");
-        return D3DERR_NOTAVAILABLE;
-    }
 
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GLContext context = SDL_GL_CreateContext(window);
-    if (!context) {
-        fprintf(stderr, "d3d9: CreateDevice: cannot create an OpenGL 3.3 core context: %s\n", SDL_GetError());
-        return D3DERR_NOTAVAILABLE;
-    }
-    if (SDL_GL_MakeCurrent(window, context) != 0) {
-        fprintf(stderr, "d3d9: CreateDevice: cannot make the OpenGL context current: %s\n", SDL_GetError());
-        SDL_GL_DeleteContext(context);
-        return D3DERR_NOTAVAILABLE;
-    }
-    if (epoxy_gl_version() < 33) {
-        fprintf(stderr, "d3d9: CreateDevice: OpenGL %d.%d is too old, 3.3 core is needed (%s)\n",
-                epoxy_gl_version() / 10, epoxy_gl_version() % 10, (const char*)glGetString(GL_VERSION));
-        SDL_GL_DeleteContext(context);
-        return D3DERR_NOTAVAILABLE;
-    }
-    SDL_GL_SetSwapInterval(pp->PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
-
-    // Can the window's own drawable serve as the back buffer?
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(window, &dw, &dh);
-    GLint depthBits = 0, stencilBits = 0;
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
-                                          &depthBits);
-    glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
-                                          &stencilBits);
-    glGetError();  // a drawable without depth may report the query as an error
-    const bool wantStencil = pp->EnableAutoDepthStencil && pp->AutoDepthStencilFormat == D3DFMT_D24S8;
-    const bool offscreen = dw != (int)pp->BackBufferWidth || dh != (int)pp->BackBufferHeight ||
-                           (pp->EnableAutoDepthStencil && depthBits < 16) || (wantStencil && stencilBits < 8);
-
-    Device* device = new (std::nothrow) Device(parent, window, context, *pp);
+    HRESULT hr = D3D_OK;
+    Backend* backend = NullBackendChosen() ? CreateNullBackend() : CreateGLBackend(window, *pp, &hr);
+    if (!backend) return FAILED(hr) ? hr : E_OUTOFMEMORY;
+    Device* device = new (std::nothrow) Device(parent, window, backend, *pp);
     if (!device) {
-        SDL_GL_DeleteContext(context);
+        delete backend;
         return E_OUTOFMEMORY;
     }
-    if (!device->InitGL(offscreen)) {
-        device->Release();
-        return D3DERR_NOTAVAILABLE;
-    }
-    device->CalibrateFillRule();
+    backend->Started(device);
+    device->ResetCounters();
     if (pp->BackBufferFormat == D3DFMT_UNKNOWN) pp->BackBufferFormat = D3DFMT_X8R8G8B8;
     if (pp->BackBufferCount == 0) pp->BackBufferCount = 1;
     *out = device;
     return D3D_OK;
 }
 
-Device::Device(IDirect3D9* parent, SDL_Window* window, void* context, const D3DPRESENT_PARAMETERS& params)
-    : m_parent(parent), m_window(window), m_windowId(SDL_GetWindowID(window)), m_context(context),
+Device::Device(IDirect3D9* parent, SDL_Window* window, Backend* backend, const D3DPRESENT_PARAMETERS& params)
+    : m_parent(parent), m_window(window), m_windowId(SDL_GetWindowID(window)), m_backend(backend),
       m_params(params) {
+    CountObjectMade();
     if (m_parent) m_parent->AddRef();
     m_bbWidth = (int)params.BackBufferWidth;
     m_bbHeight = (int)params.BackBufferHeight;
     m_hasDepth = params.EnableAutoDepthStencil != 0;
     m_hasStencil = m_hasDepth && params.AutoDepthStencilFormat == D3DFMT_D24S8;
-    m_alphaWrites = params.BackBufferFormat == D3DFMT_A8R8G8B8;
-    SetDefaultStates();
-}
-
-bool Device::InitGL(bool needOffscreen) {
-    m_clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &m_maxTextureSize);
-
-    if (needOffscreen) {
-        glGenFramebuffers(1, &m_fbo);
-        glGenRenderbuffers(1, &m_fboColor);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_fboColor);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, m_bbWidth, m_bbHeight);
-        glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_fboColor);
-        if (m_hasDepth) {
-            glGenRenderbuffers(1, &m_fboDepth);
-            glBindRenderbuffer(GL_RENDERBUFFER, m_fboDepth);
-            glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_bbWidth, m_bbHeight);
-            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
-        }
-        const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
-        if (status != GL_FRAMEBUFFER_COMPLETE) {
-            fprintf(stderr, "d3d9: CreateDevice: cannot make a %dx%d back buffer (framebuffer status 0x%x)\n",
-                    m_bbWidth, m_bbHeight, status);
-            return false;
-        }
-    }
-    ApplyBackBufferBinding();
-
-    glGenVertexArrays(1, &m_vao);
-    glBindVertexArray(m_vao);
-    glGenSamplers(kSamplers, m_samplers);
-    for (int i = 0; i < kSamplers; ++i) ApplySampler(i);
-    glBindSampler(0, m_samplers[0]);
-
-    m_vertexRing.target = GL_ARRAY_BUFFER;
-    m_vertexRing.size = 4u << 20;
-    m_indexRing.target = GL_ELEMENT_ARRAY_BUFFER;
-    m_indexRing.size = 1u << 20;
-    for (Ring* r : {&m_vertexRing, &m_indexRing}) {
-        glGenBuffers(1, &r->gl);
-        glBindBuffer(r->target, r->gl);
-        glBufferData(r->target, (GLsizeiptr)r->size, nullptr, GL_STREAM_DRAW);
-    }
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes the first vertex, as Direct3D
-    ApplyOrientation();
-    glActiveTexture(GL_TEXTURE0);
-
-    const GLenum err = glGetError();
-    if (err != GL_NO_ERROR) {
-        fprintf(stderr, "d3d9: CreateDevice: OpenGL error 0x%x while setting up\n", err);
-        return false;
-    }
-    return true;
-}
-
-// Direct3D's clip z runs 0..1, and its front faces are clockwise on screen.
-// The flipped orientation gives the same window coordinates (the shaders
-// negate y) but reverses GL's sense of facing.
-void Device::ApplyOrientation() {
-    if (m_clipControl) glClipControl(m_flipY ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_ZERO_TO_ONE);
-    glFrontFace(m_flipY ? GL_CCW : GL_CW);
-}
-
-void Device::CalibrateFillRule() {
-    static bool warned = false;
-    if (m_bbWidth < 5 || m_bbHeight < 5 || !Activate()) return;
-    // A 4x4 quad whose edges run through pixel centres: Direct3D fills rows
-    // and columns 0 to 3, taking the top and left edges and leaving the others.
-    struct Probe {
-        float x, y, z, rhw;
-        D3DCOLOR c;
-    } quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF}, {4, 0, 0, 1, 0xFFFFFFFF}, {0, 4, 0, 1, 0xFFFFFFFF},
-                 {4, 4, 0, 1, 0xFFFFFFFF}};
-    const DWORD clearFlags = D3DCLEAR_TARGET | (m_hasDepth ? D3DCLEAR_ZBUFFER : 0);
-    bool good = false;
-    for (int attempt = 0; attempt < 2 && !good; ++attempt) {
-        Clear(0, nullptr, clearFlags, 0xFF000000, 1.0f, 0);
-        SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
-        DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Probe));
-        uint32_t column[5] = {}, row[5] = {};
-        ReadBackBuffer(1, 0, 1, 5, column);  // rows 0..4 of column 1
-        ReadBackBuffer(0, 1, 5, 1, row);     // columns 0..4 of row 1
-        const bool rowsRight = (column[0] & 0xffffff) && (column[3] & 0xffffff) && !(column[4] & 0xffffff);
-        const bool colsRight = (row[0] & 0xffffff) && (row[3] & 0xffffff) && !(row[4] & 0xffffff);
-        if (rowsRight && !colsRight)
-            WarnOnce(&warned, "the GL breaks edge ties unlike Direct3D; some edges may move by a pixel");
-        good = rowsRight;
-        if (!good && attempt == 0 && m_clipControl) {
-            m_flipY = true;
-            ApplyOrientation();
-        } else if (!good) {
-            WarnOnce(&warned, "the GL breaks edge ties unlike Direct3D; some edges may move by a pixel");
-            if (m_flipY) {
-                m_flipY = false;
-                ApplyOrientation();
-            }
-            break;
-        }
-    }
-    SetFVF(0);
-    Clear(0, nullptr, clearFlags, 0xFF000000, 1.0f, 0);
-    counters = DeviceCounters();
-}
-
-void Device::ApplyBackBufferBinding() {
-    if (m_fbo) {
-        glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-        glDrawBuffer(GL_COLOR_ATTACHMENT0);
-        glReadBuffer(GL_COLOR_ATTACHMENT0);
-    } else {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glDrawBuffer(GL_BACK);
-        glReadBuffer(GL_BACK);
-    }
-}
-
-void Device::SetDefaultStates() {
-    memset(m_rs, 0, sizeof m_rs);
-    m_rs[D3DRS_ZENABLE] = m_hasDepth ? D3DZB_TRUE : D3DZB_FALSE;
-    m_rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
-    m_rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
-    m_rs[D3DRS_ZWRITEENABLE] = TRUE;
-    m_rs[D3DRS_ALPHATESTENABLE] = FALSE;
-    m_rs[D3DRS_LASTPIXEL] = TRUE;
-    m_rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
-    m_rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
-    m_rs[D3DRS_CULLMODE] = D3DCULL_CCW;
-    m_rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
-    m_rs[D3DRS_ALPHAREF] = 0;
-    m_rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
-    m_rs[D3DRS_DITHERENABLE] = FALSE;
-    m_rs[D3DRS_ALPHABLENDENABLE] = FALSE;
-    m_rs[D3DRS_FOGENABLE] = FALSE;
-    m_rs[D3DRS_SPECULARENABLE] = FALSE;
-    m_rs[D3DRS_FOGCOLOR] = 0;
-    m_rs[35] = 0;                  // FOGTABLEMODE: NONE
-    m_rs[36] = FloatBits(0.0f);    // FOGSTART
-    m_rs[37] = FloatBits(1.0f);    // FOGEND
-    m_rs[38] = FloatBits(1.0f);    // FOGDENSITY
-    m_rs[D3DRS_STENCILENABLE] = FALSE;
-    m_rs[53] = m_rs[54] = m_rs[55] = 1;  // STENCILFAIL/ZFAIL/PASS: KEEP
-    m_rs[56] = D3DCMP_ALWAYS;      // STENCILFUNC
-    m_rs[58] = m_rs[59] = 0xffffffffu;  // STENCILMASK, STENCILWRITEMASK
-    m_rs[D3DRS_TEXTUREFACTOR] = 0xffffffffu;
-    m_rs[D3DRS_CLIPPING] = TRUE;
-    m_rs[D3DRS_LIGHTING] = TRUE;
-    m_rs[D3DRS_AMBIENT] = 0;
-    m_rs[D3DRS_COLORVERTEX] = TRUE;
-    m_rs[D3DRS_LOCALVIEWER] = TRUE;
-    m_rs[D3DRS_NORMALIZENORMALS] = FALSE;
-    m_rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
-    m_rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
-    m_rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
-    m_rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
-    m_rs[154] = FloatBits(1.0f);   // POINTSIZE
-    m_rs[155] = FloatBits(1.0f);   // POINTSIZE_MIN
-    m_rs[158] = FloatBits(1.0f);   // POINTSCALE_A
-    m_rs[161] = TRUE;              // MULTISAMPLEANTIALIAS
-    m_rs[162] = 0xffffffffu;       // MULTISAMPLEMASK
-    m_rs[166] = FloatBits(64.0f);  // POINTSIZE_MAX
-    m_rs[D3DRS_COLORWRITEENABLE] = 0xf;
-    m_rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
-    m_rs[172] = 3;                 // POSITIONDEGREE: CUBIC
-    m_rs[173] = 1;                 // NORMALDEGREE: LINEAR
-    m_rs[D3DRS_SCISSORTESTENABLE] = FALSE;
-    m_rs[178] = m_rs[179] = FloatBits(1.0f);  // MIN/MAXTESSELLATIONLEVEL
-    m_rs[182] = FloatBits(1.0f);   // ADAPTIVETESS_Z
-    m_rs[186] = m_rs[187] = m_rs[188] = 1;  // CCW_STENCIL*: KEEP
-    m_rs[189] = D3DCMP_ALWAYS;     // CCW_STENCILFUNC
-    m_rs[190] = m_rs[191] = m_rs[192] = 0xf;  // COLORWRITEENABLE1..3
-    m_rs[D3DRS_BLENDFACTOR] = 0xffffffffu;
-    m_rs[207] = D3DBLEND_ONE;      // SRCBLENDALPHA
-    m_rs[208] = D3DBLEND_ZERO;     // DESTBLENDALPHA
-    m_rs[209] = D3DBLENDOP_ADD;    // BLENDOPALPHA
-
-    for (int s = 0; s < kSamplers; ++s) {
-        DWORD* v = m_samp[s];
-        memset(v, 0, sizeof m_samp[s]);
-        v[D3DSAMP_ADDRESSU] = v[D3DSAMP_ADDRESSV] = v[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
-        v[D3DSAMP_MAGFILTER] = v[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
-        v[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
-        v[D3DSAMP_MAXANISOTROPY] = 1;
-    }
-    for (int t = 0; t < kStages; ++t) {
-        DWORD* v = m_tss[t];
-        memset(v, 0, sizeof m_tss[t]);
-        v[D3DTSS_COLOROP] = t == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
-        v[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
-        v[D3DTSS_COLORARG2] = D3DTA_CURRENT;
-        v[D3DTSS_ALPHAOP] = t == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
-        v[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
-        v[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
-        v[D3DTSS_TEXCOORDINDEX] = (DWORD)t;
-        v[26] = v[27] = v[28] = D3DTA_CURRENT;  // COLORARG0, ALPHAARG0, RESULTARG
-    }
-    for (D3DMATRIX& m : m_xform) SetIdentity(&m);
-    m_viewport = {0, 0, (DWORD)m_bbWidth, (DWORD)m_bbHeight, 0.0f, 1.0f};
-    memset(&m_material, 0, sizeof m_material);
-    for (LightSlot& l : m_lights) l = LightSlot();
+    SetDefaultState(&m_state, params.BackBufferWidth, params.BackBufferHeight, m_hasDepth);
 }
 
 // ---------------------------------------------------------------------------
 // Lifetime
 // ---------------------------------------------------------------------------
 
-void Device::ResetBindings() {
-    for (Texture*& t : m_textures) {
-        if (t) t->BindRelease();
-        t = nullptr;
-    }
-    for (VertexBuffer*& v : m_streams) {
-        if (v) v->BindRelease();
-        v = nullptr;
-    }
-    if (m_indices) m_indices->BindRelease();
-    m_indices = nullptr;
-}
-
 Device::~Device() {
     // Bound resources whose callers already released them die here, while the
-    // context is still alive to delete their GL objects.
+    // back end is still alive to drop their copies.
     const bool live = Activate();
     ResetBindings();
-    if (live) {
-        for (int i = 0; i < m_programCount; ++i) glDeleteProgram(m_programs[i].prog);
-        if (m_vao) glDeleteVertexArrays(1, &m_vao);
-        glDeleteSamplers(kSamplers, m_samplers);
-        if (m_vertexRing.gl) glDeleteBuffers(1, &m_vertexRing.gl);
-        if (m_indexRing.gl) glDeleteBuffers(1, &m_indexRing.gl);
-        if (m_fbo) glDeleteFramebuffers(1, &m_fbo);
-        if (m_fboColor) glDeleteRenderbuffers(1, &m_fboColor);
-        if (m_fboDepth) glDeleteRenderbuffers(1, &m_fboDepth);
-    }
-    if (m_context) SDL_GL_DeleteContext((SDL_GLContext)m_context);
+    if (!live) m_backend->Abandon();  // its GPU objects went with the window
+    delete m_backend;
     if (m_parent) m_parent->Release();
+    CountObjectGone();
 }
 
 bool Device::Activate() {
@@ -411,13 +145,7 @@ bool Device::Activate() {
         m_windowGone = true;  // destroyed: nothing can be drawn or presented any more
         return false;
     }
-    if (SDL_GL_GetCurrentContext() != (SDL_GLContext)m_context || SDL_GL_GetCurrentWindow() != m_window) {
-        if (SDL_GL_MakeCurrent(m_window, (SDL_GLContext)m_context) != 0) {
-            fprintf(stderr, "d3d9: cannot make the device's OpenGL context current: %s\n", SDL_GetError());
-            return false;
-        }
-    }
-    return true;
+    return m_backend->MakeCurrent();
 }
 
 HRESULT Device::TestCooperativeLevel() {
@@ -426,6 +154,37 @@ HRESULT Device::TestCooperativeLevel() {
         return D3DERR_DEVICELOST;
     }
     return D3D_OK;
+}
+
+DeviceCounters Device::Counters() const {
+    DeviceCounters c;
+    c.drawCalls = m_drawCalls;
+    c.bufferUploadBytes = m_backend->UploadBytes();
+    return c;
+}
+
+void Device::ResetCounters() {
+    m_drawCalls = 0;
+    m_backend->ResetCounters();
+}
+
+void Device::ReleaseBackendCopy(BufferStore& store) {
+    if (store.gpu && Activate()) m_backend->BufferGone(store);
+    store.gpu = 0;
+}
+
+void Device::ReleaseBackendCopy(Texture& texture) {
+    if (texture.gpu && Activate()) m_backend->TextureGone(texture);
+    texture.gpu = 0;
+}
+
+void Device::TextureWritten(Texture& texture, UINT level, const RECT& area) {
+    // A texture without a back-end copy yet is sent whole when first drawn.
+    if (texture.gpu && Activate()) m_backend->TextureWritten(texture, level, area);
+}
+
+void Device::TextureMipsFromTop(Texture& texture) {
+    if (texture.gpu && Activate()) m_backend->TextureMipsFromTop(texture);
 }
 
 // ---------------------------------------------------------------------------
@@ -452,44 +211,8 @@ HRESULT Device::Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     if (Count > 0 && !pRects) return D3DERR_INVALIDCALL;
     if (Flags == 0) return D3D_OK;
     if (!Activate()) return D3D_OK;  // window gone: like a lost device, the call does nothing
-
-    GLbitfield mask = 0;
-    if (Flags & D3DCLEAR_TARGET) {
-        mask |= GL_COLOR_BUFFER_BIT;
-        const float a = m_alphaWrites ? ((Color >> 24) & 0xff) / 255.0f : 1.0f;
-        glClearColor(((Color >> 16) & 0xff) / 255.0f, ((Color >> 8) & 0xff) / 255.0f, (Color & 0xff) / 255.0f, a);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    }
-    if (Flags & D3DCLEAR_ZBUFFER) {
-        mask |= GL_DEPTH_BUFFER_BIT;
-        glClearDepth(Z);
-        glDepthMask(GL_TRUE);
-    }
-    if (Flags & D3DCLEAR_STENCIL) {
-        mask |= GL_STENCIL_BUFFER_BIT;
-        glClearStencil((GLint)(Stencil & 0xff));
-        glStencilMask(0xff);
-    }
-
     // The cleared area is the viewport, intersected with each rectangle.
-    const LONG vx0 = (LONG)m_viewport.X, vy0 = (LONG)m_viewport.Y;
-    const LONG vx1 = vx0 + (LONG)m_viewport.Width, vy1 = vy0 + (LONG)m_viewport.Height;
-    glEnable(GL_SCISSOR_TEST);
-    const DWORD n = Count > 0 ? Count : 1;
-    for (DWORD i = 0; i < n; ++i) {
-        LONG x0 = vx0, y0 = vy0, x1 = vx1, y1 = vy1;
-        if (Count > 0) {
-            if (pRects[i].x1 > x0) x0 = pRects[i].x1;
-            if (pRects[i].y1 > y0) y0 = pRects[i].y1;
-            if (pRects[i].x2 < x1) x1 = pRects[i].x2;
-            if (pRects[i].y2 < y1) y1 = pRects[i].y2;
-        }
-        if (x1 <= x0 || y1 <= y0) continue;
-        glScissor(x0, m_bbHeight - y1, x1 - x0, y1 - y0);
-        glClear(mask);
-    }
-    glDisable(GL_SCISSOR_TEST);
-    m_dirty |= kDirtyBlend | kDirtyDepth;  // colour and depth masks are reapplied at the next draw
+    m_backend->Clear(Count, pRects, Flags, Color, Z, Stencil, m_state.viewport);
     return D3D_OK;
 }
 
@@ -499,257 +222,14 @@ HRESULT Device::Present(CONST RECT* pSourceRect, CONST RECT* pDestRect, HWND hDe
     if (pSourceRect || pDestRect || hDestWindowOverride)
         WarnOnce(&warnedRects, "Present: source/destination rectangles and override windows are ignored");
     if (!Activate()) return D3DERR_DEVICELOST;
-    if (m_fbo) {
-        int dw = 0, dh = 0;
-        SDL_GL_GetDrawableSize(m_window, &dw, &dh);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glDrawBuffer(GL_BACK);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, dw, dh, GL_COLOR_BUFFER_BIT,
-                          (dw == m_bbWidth && dh == m_bbHeight) ? GL_NEAREST : GL_LINEAR);
-        SDL_GL_SwapWindow(m_window);
-        ApplyBackBufferBinding();
-        m_dirty |= kDirtyBlend;
-    } else {
-        SDL_GL_SwapWindow(m_window);
-    }
+    m_backend->Present();
     return D3D_OK;
 }
 
 bool Device::ReadBackBuffer(int x, int y, int w, int h, uint32_t* out) {
     if (!out || w <= 0 || h <= 0 || x < 0 || y < 0 || x + w > m_bbWidth || y + h > m_bbHeight) return false;
     if (!Activate()) return false;
-    glReadPixels(x, m_bbHeight - y - h, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
-    // GL rows run bottom-up; Direct3D's top-down.
-    for (int r = 0; r < h / 2; ++r) {
-        uint32_t* a = out + (size_t)r * w;
-        uint32_t* b = out + (size_t)(h - 1 - r) * w;
-        for (int i = 0; i < w; ++i) {
-            const uint32_t t = a[i];
-            a[i] = b[i];
-            b[i] = t;
-        }
-    }
-    if (!m_alphaWrites)
-        for (size_t i = 0; i < (size_t)w * h; ++i) out[i] |= 0xff000000u;
-    return glGetError() == GL_NO_ERROR;
-}
-
-// ---------------------------------------------------------------------------
-// State
-// ---------------------------------------------------------------------------
-
-HRESULT Device::SetRenderState(D3DRENDERSTATETYPE State, DWORD Value) {
-    const DWORD s = (DWORD)State;
-    if (s >= 256) return D3DERR_INVALIDCALL;
-    if (m_rs[s] == Value) return D3D_OK;
-    m_rs[s] = Value;
-    switch (s) {
-    case D3DRS_ALPHABLENDENABLE:
-    case D3DRS_SRCBLEND:
-    case D3DRS_DESTBLEND:
-    case D3DRS_BLENDOP:
-    case D3DRS_COLORWRITEENABLE:
-    case D3DRS_BLENDFACTOR:
-        m_dirty |= kDirtyBlend;
-        break;
-    case D3DRS_ZENABLE:
-    case D3DRS_ZWRITEENABLE:
-    case D3DRS_ZFUNC:
-        m_dirty |= kDirtyDepth;
-        break;
-    case D3DRS_CULLMODE:
-    case D3DRS_FILLMODE:
-        m_dirty |= kDirtyRaster;
-        break;
-    case D3DRS_AMBIENT:
-        Touch(kGroupLighting);
-        break;
-    case D3DRS_TEXTUREFACTOR:
-    case D3DRS_ALPHAREF:
-        Touch(kGroupPixel);
-        break;
-    default:
-        break;  // the rest shape the generated program, read at each draw
-    }
-    return D3D_OK;
-}
-
-HRESULT Device::GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) {
-    if (!pValue || (DWORD)State >= 256) return D3DERR_INVALIDCALL;
-    *pValue = m_rs[State];
-    return D3D_OK;
-}
-
-HRESULT Device::SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) {
-    if (Sampler >= (DWORD)kSamplers || (DWORD)Type < 1 || (DWORD)Type > 13) return D3DERR_INVALIDCALL;
-    if (m_samp[Sampler][Type] == Value) return D3D_OK;
-    m_samp[Sampler][Type] = Value;
-    if (Sampler == 0) m_dirty |= kDirtySampler0;
-    return D3D_OK;
-}
-
-HRESULT Device::GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) {
-    if (!pValue || Sampler >= (DWORD)kSamplers || (DWORD)Type < 1 || (DWORD)Type > 13) return D3DERR_INVALIDCALL;
-    *pValue = m_samp[Sampler][Type];
-    return D3D_OK;
-}
-
-HRESULT Device::SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) {
-    if (Stage >= (DWORD)kStages || (DWORD)Type < 1 || (DWORD)Type > 32) return D3DERR_INVALIDCALL;
-    m_tss[Stage][Type] = Value;
-    return D3D_OK;
-}
-
-HRESULT Device::GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) {
-    if (!pValue || Stage >= (DWORD)kStages || (DWORD)Type < 1 || (DWORD)Type > 32) return D3DERR_INVALIDCALL;
-    *pValue = m_tss[Stage][Type];
-    return D3D_OK;
-}
-
-HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE State, CONST D3DMATRIX* pMatrix) {
-    if (!pMatrix || !ValidTransform((DWORD)State)) return D3DERR_INVALIDCALL;
-    m_xform[State] = *pMatrix;
-    if (State == D3DTS_WORLD || State == D3DTS_PROJECTION) Touch(kGroupTransform);
-    if (State == D3DTS_VIEW) {
-        Touch(kGroupTransform);
-        Touch(kGroupLighting);  // light directions are kept in view space
-    }
-    return D3D_OK;
-}
-
-HRESULT Device::GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) {
-    if (!pMatrix || !ValidTransform((DWORD)State)) return D3DERR_INVALIDCALL;
-    *pMatrix = m_xform[State];
-    return D3D_OK;
-}
-
-HRESULT Device::SetViewport(CONST D3DVIEWPORT9* vp) {
-    if (!vp || vp->Width == 0 || vp->Height == 0 || (uint64_t)vp->X + vp->Width > (uint64_t)m_bbWidth ||
-        (uint64_t)vp->Y + vp->Height > (uint64_t)m_bbHeight || !(vp->MinZ >= 0.0f && vp->MinZ <= 1.0f) ||
-        !(vp->MaxZ >= 0.0f && vp->MaxZ <= 1.0f))
-        return D3DERR_INVALIDCALL;
-    m_viewport = *vp;
-    m_dirty |= kDirtyViewport;
-    Touch(kGroupViewport);
-    return D3D_OK;
-}
-
-HRESULT Device::GetViewport(D3DVIEWPORT9* vp) {
-    if (!vp) return D3DERR_INVALIDCALL;
-    *vp = m_viewport;
-    return D3D_OK;
-}
-
-HRESULT Device::SetMaterial(CONST D3DMATERIAL9* pMaterial) {
-    if (!pMaterial) return D3DERR_INVALIDCALL;
-    m_material = *pMaterial;
-    Touch(kGroupLighting);
-    return D3D_OK;
-}
-
-HRESULT Device::GetMaterial(D3DMATERIAL9* pMaterial) {
-    if (!pMaterial) return D3DERR_INVALIDCALL;
-    *pMaterial = m_material;
-    return D3D_OK;
-}
-
-HRESULT Device::SetLight(DWORD Index, CONST D3DLIGHT9* pLight) {
-    if (!pLight || Index >= (DWORD)kMaxLights) return D3DERR_INVALIDCALL;
-    if (pLight->Type != D3DLIGHT_POINT && pLight->Type != D3DLIGHT_SPOT && pLight->Type != D3DLIGHT_DIRECTIONAL)
-        return D3DERR_INVALIDCALL;
-    m_lights[Index].light = *pLight;
-    m_lights[Index].set = true;
-    Touch(kGroupLighting);
-    return D3D_OK;
-}
-
-HRESULT Device::GetLight(DWORD Index, D3DLIGHT9* pLight) {
-    if (!pLight || Index >= (DWORD)kMaxLights || !m_lights[Index].set) return D3DERR_INVALIDCALL;
-    *pLight = m_lights[Index].light;
-    return D3D_OK;
-}
-
-HRESULT Device::LightEnable(DWORD Index, BOOL Enable) {
-    if (Index >= (DWORD)kMaxLights) return D3DERR_INVALIDCALL;
-    LightSlot& slot = m_lights[Index];
-    if (!slot.set) {
-        // Direct3D makes a default light: white, directional, along +z.
-        memset(&slot.light, 0, sizeof slot.light);
-        slot.light.Type = D3DLIGHT_DIRECTIONAL;
-        slot.light.Diffuse = {1.0f, 1.0f, 1.0f, 0.0f};
-        slot.light.Direction = {0.0f, 0.0f, 1.0f};
-        slot.set = true;
-    }
-    slot.enabled = Enable != FALSE;
-    Touch(kGroupLighting);
-    return D3D_OK;
-}
-
-HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
-    if (Stage >= (DWORD)kSamplers) return D3DERR_INVALIDCALL;
-    Texture* tex = nullptr;
-    if (pTexture) {
-        tex = dynamic_cast<Texture*>(pTexture);
-        if (!tex || tex->OwnerDevice() != this) return D3DERR_INVALIDCALL;
-        if (tex->Pool() == D3DPOOL_SYSTEMMEM || tex->Pool() == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
-    }
-    if (m_textures[Stage] == tex) return D3D_OK;
-    if (tex) tex->BindRef();
-    if (m_textures[Stage]) m_textures[Stage]->BindRelease();
-    m_textures[Stage] = tex;
-    if (Stage == 0) m_dirty |= kDirtyTexture0;
-    return D3D_OK;
-}
-
-HRESULT Device::GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) {
-    if (!ppTexture || Stage >= (DWORD)kSamplers) return D3DERR_INVALIDCALL;
-    *ppTexture = m_textures[Stage];
-    if (m_textures[Stage]) m_textures[Stage]->AddRef();
-    return D3D_OK;
-}
-
-HRESULT Device::SetFVF(DWORD FVF) {
-    m_fvf = FVF;
-    return D3D_OK;
-}
-
-HRESULT Device::GetFVF(DWORD* pFVF) {
-    if (!pFVF) return D3DERR_INVALIDCALL;
-    *pFVF = m_fvf;
-    return D3D_OK;
-}
-
-HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStreamData, UINT OffsetInBytes,
-                                UINT Stride) {
-    if (StreamNumber >= (UINT)kStreams) return D3DERR_INVALIDCALL;
-    VertexBuffer* vb = nullptr;
-    if (pStreamData) {
-        vb = dynamic_cast<VertexBuffer*>(pStreamData);
-        if (!vb || vb->OwnerDevice() != this) return D3DERR_INVALIDCALL;
-    }
-    if (vb != m_streams[StreamNumber]) {
-        if (vb) vb->BindRef();
-        if (m_streams[StreamNumber]) m_streams[StreamNumber]->BindRelease();
-        m_streams[StreamNumber] = vb;
-    }
-    m_streamOffset[StreamNumber] = OffsetInBytes;
-    m_streamStride[StreamNumber] = Stride;
-    return D3D_OK;
-}
-
-HRESULT Device::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
-    IndexBuffer* ib = nullptr;
-    if (pIndexData) {
-        ib = dynamic_cast<IndexBuffer*>(pIndexData);
-        if (!ib || ib->OwnerDevice() != this) return D3DERR_INVALIDCALL;
-    }
-    if (ib == m_indices) return D3D_OK;
-    if (ib) ib->BindRef();
-    if (m_indices) m_indices->BindRelease();
-    m_indices = ib;
-    return D3D_OK;
+    return m_backend->ReadBack(x, y, w, h, out);
 }
 
 // ---------------------------------------------------------------------------
@@ -808,14 +288,14 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
         fprintf(stderr, "d3d9: CreateTexture: render-target and depth textures are not supported\n");
         return D3DERR_NOTAVAILABLE;
     }
-    const TextureFormat* format = FindTextureFormat(Format);
-    if (!format) {
+    if (!TexelBytes(Format)) {
         fprintf(stderr, "d3d9: CreateTexture: texture format %d is not supported\n", (int)Format);
         return D3DERR_NOTAVAILABLE;
     }
-    if (Width > (UINT)m_maxTextureSize || Height > (UINT)m_maxTextureSize) {
-        fprintf(stderr, "d3d9: CreateTexture: %ux%u is larger than the %d texels the GL allows\n", Width, Height,
-                m_maxTextureSize);
+    const UINT maxSize = m_backend->MaxTextureSize();
+    if (Width > maxSize || Height > maxSize) {
+        fprintf(stderr, "d3d9: CreateTexture: %ux%u is larger than the %u texels the device allows\n", Width, Height,
+                maxSize);
         return D3DERR_INVALIDCALL;
     }
     UINT full = 1;
@@ -827,7 +307,7 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
             return D3DERR_INVALIDCALL;
         levels = 1;
     }
-    Texture* tex = new (std::nothrow) Texture(this, Width, Height, levels, Usage, format, Pool);
+    Texture* tex = new (std::nothrow) Texture(this, Width, Height, levels, Usage, Format, Pool);
     if (!tex) return E_OUTOFMEMORY;
     if (!tex->Allocate()) {
         tex->Release();
@@ -841,9 +321,11 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
 // Hook access
 // ---------------------------------------------------------------------------
 
-const DeviceCounters* CountersOf(IDirect3DDevice9* device) {
+bool CountersOf(IDirect3DDevice9* device, DeviceCounters* out) {
     Device* d = dynamic_cast<Device*>(device);
-    return d ? &d->counters : nullptr;
+    if (!d) return false;
+    *out = d->Counters();
+    return true;
 }
 
 bool ReadBack(IDirect3DDevice9* device, int x, int y, int w, int h, uint32_t* out) {

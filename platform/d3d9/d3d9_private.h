@@ -1,19 +1,27 @@
-// Internal declarations of the Direct3D 9 layer over OpenGL 3.3 core.
+// Internal declarations of the Direct3D 9 layer: the front end every device
+// shares, and the interface of the back ends that draw for it.
+//
+// The layer is one front end over two back ends:
+// - the front end (d3d9_*.cpp) checks every call, keeps the shadow state and
+//   what changed since the last draw (d3d9_state.*), the resources' CPU copies
+//   (d3d9_stream.cpp for buffers, d3d9_resources.cpp for textures) and works
+//   out the fixed-function configuration of each draw. It knows no GL.
+// - a Backend turns checked draws into pixels: GL (gl/, OpenGL 3.3 core) for
+//   the game, or null (d3d9_null.cpp), which records the draws and draws
+//   nothing, for tests that need Direct3D's behaviour but no pixels.
 //
 // Object model:
 // - Direct3D9: the factory returned by Direct3DCreate9. Lives until its last
 //   Release; every device holds one reference on it.
-// - Device: one GL 3.3 core context on one SDL window. It keeps a shadow copy
-//   of every Direct3D state and turns it into GL state at draw time (only what
-//   changed since the last draw). Lives until its last Release; each resource
-//   it created holds one public reference on it, so the GL context outlives
-//   every GL object it owns.
+// - Device (d3d9_device.h): one window and one back end. Lives until its last
+//   Release; each resource it created holds one public reference on it, so
+//   the back end outlives every object it made for a resource.
 // - VertexBuffer, IndexBuffer, Texture: a CPU copy of the data (the truth for
-//   Lock) plus a GL object filled from it. Each has a public reference count
-//   (AddRef/Release, what callers see) and a binding count (the device's own
-//   references while the resource is set as texture, stream or indices). The
-//   object is freed when both reach zero, so a resource released while bound
-//   keeps drawing until it is replaced.
+//   Lock) plus, once drawn, the back end's copy named by `gpu`. Each has a
+//   public reference count (AddRef/Release, what callers see) and a binding
+//   count (the device's own references while the resource is set as texture,
+//   stream or indices). The object is freed when both reach zero, so a
+//   resource released while bound keeps drawing until it is replaced.
 // Everything runs on the thread that created the device; there are no locks.
 #pragma once
 
@@ -22,19 +30,24 @@
 #include <stddef.h>
 #include <memory>
 
-#include <epoxy/gl.h>
-
 #include "common/com_object.h"
 
 struct SDL_Window;
+struct D3D9TestingDraw;
 
 namespace d3d9 {
 
 class Device;
 class Direct3D9;
+struct DrawState;
 
 // Prints a message once per call site (unsupported state that a draw meets).
 void WarnOnce(bool* flag, const char* message);
+
+// Devices and resources alive in the process (see D3D9Testing_LiveObjectCount).
+void CountObjectMade();
+void CountObjectGone();
+unsigned LiveObjects();
 
 // ---- flexible vertex format layout ----
 struct VertexLayout {
@@ -51,6 +64,10 @@ struct VertexLayout {
 // Fills `out` for an FVF code; false for formats this layer does not draw
 // (no position, blend weights, XYZW).
 bool ParseFVF(DWORD fvf, VertexLayout* out);
+
+// Vertices (or indices) a primitive count takes; false for an unknown type
+// or a count too large to draw.
+bool PrimitiveVertices(D3DPRIMITIVETYPE type, UINT count, UINT* vertices);
 
 // ---- reference counting shared by the resources ----
 template <class Iface>
@@ -70,7 +87,7 @@ public:
     ULONG PublicRefs() const { return m_ref; }
 
 protected:
-    ~ResourceBase() override {}
+    ~ResourceBase() override;
 
 private:
     ULONG m_ref = 1;
@@ -80,14 +97,14 @@ private:
 };
 
 // ---- buffers ----
-// State shared by vertex and index buffers: CPU copy, GL object, the byte
-// range written since the GL copy was last brought up to date.
+// State shared by vertex and index buffers: the CPU copy, the back end's
+// copy, and the byte range written since the back end last took it.
 struct BufferStore {
     std::unique_ptr<uint8_t[]> data;
     UINT size = 0;
     DWORD usage = 0;
     D3DPOOL pool = D3DPOOL_DEFAULT;
-    GLuint gl = 0;             // lazily created, `size` bytes of storage
+    uint32_t gpu = 0;          // the back end's copy (0: none yet)
     UINT dirtyBegin = 0;       // dirty byte range [dirtyBegin, dirtyEnd)
     UINT dirtyEnd = 0;
     bool writtenSinceDraw = false;  // locked for writing since its last draw
@@ -109,8 +126,9 @@ public:
 
     BufferStore store;
     DWORD fvf;
-    // Repacked GL copy: the first `packSize` bytes of every vertex that starts
-    // at packOffset + i * packStride, stored tightly. Valid when packStride != 0.
+    // Kept by the back end: its copy holds the first `packSize` bytes of every
+    // vertex that starts at packOffset + i * packStride, stored tightly.
+    // Valid when packStride != 0.
     UINT packOffset = 0;
     UINT packStride = 0;
     UINT packSize = 0;
@@ -144,18 +162,12 @@ protected:
 };
 
 // ---- textures ----
-struct TextureFormat {
-    D3DFORMAT d3d;
-    UINT bytes;           // per texel
-    GLenum internal, format, type;
-    GLint swizzle[4];     // GL_TEXTURE_SWIZZLE_RGBA
-};
-const TextureFormat* FindTextureFormat(D3DFORMAT format);
+// Texel bytes of the formats textures can have; null for the others.
+UINT TexelBytes(D3DFORMAT format);
 
 class Texture final : public ResourceBase<IDirect3DTexture9> {
 public:
-    Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, const TextureFormat* format,
-            D3DPOOL pool);
+    Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
     bool Allocate();  // CPU copies; false when out of memory
 
     DWORD STDMETHODCALLTYPE GetLevelCount() override { return m_levels; }
@@ -166,30 +178,106 @@ public:
     HRESULT STDMETHODCALLTYPE UnlockRect(UINT Level) override;
 
     D3DPOOL Pool() const { return m_pool; }
-    // The GL texture, created and filled on first use.
-    GLuint GLName();
+    D3DFORMAT Format() const { return m_format; }
+    DWORD Usage() const { return m_usage; }
+    UINT Levels() const { return m_levels; }
+    UINT LevelWidth(UINT level) const { return m_width >> level ? m_width >> level : 1; }
+    UINT LevelHeight(UINT level) const { return m_height >> level ? m_height >> level : 1; }
+    const uint8_t* LevelData(UINT level) const { return m_data[level].get(); }
+    UINT Pitch(UINT level) const { return LevelWidth(level) * m_bytes; }
+
+    uint32_t gpu = 0;  // the back end's copy (0: none yet)
 
     static const UINT kMaxLevels = 16;
 
 private:
-    UINT LevelWidth(UINT level) const { return m_width >> level ? m_width >> level : 1; }
-    UINT LevelHeight(UINT level) const { return m_height >> level ? m_height >> level : 1; }
-    void UploadLevel(UINT level, const RECT& area);
-
     UINT m_width, m_height, m_levels;
-    UINT m_glLevels;  // levels of the GL texture (the full chain for AUTOGENMIPMAP)
     DWORD m_usage;
-    const TextureFormat* m_format;
+    D3DFORMAT m_format;
+    UINT m_bytes;
     D3DPOOL m_pool;
     std::unique_ptr<uint8_t[]> m_data[kMaxLevels];
     bool m_locked[kMaxLevels] = {};
     bool m_lockWrites[kMaxLevels] = {};
     RECT m_lockRect[kMaxLevels] = {};
-    GLuint m_gl = 0;
 
 protected:
     ~Texture() override;
 };
+
+// ---- what the front end asks of a back end ----
+
+// One checked Draw*Primitive* call.
+struct DrawCall {
+    D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
+    UINT count = 0;                      // vertices (or indices) to draw
+    const VertexLayout* layout = nullptr;
+    int texSet = -1;                     // texture coordinate set fed to stage 0
+    // Vertices: stream 0's buffer, or the caller's memory (user-pointer draws).
+    VertexBuffer* buffer = nullptr;
+    UINT offset = 0, stride = 0;         // stream 0's offset and stride
+    UINT streamVertices = 0;             // whole vertices in the buffer from `offset`
+    UINT firstVertex = 0;                // non-indexed draws
+    const void* userVertices = nullptr;  // user-pointer draws: the first vertex used
+    size_t userBytes = 0;
+    // Indices: the bound index buffer, or the caller's memory.
+    bool indexed = false;
+    IndexBuffer* indices = nullptr;
+    UINT startIndex = 0;
+    const void* userIndices = nullptr;
+    bool wideIndices = false;            // 32-bit user indices
+    INT baseVertex = 0;
+};
+
+// Device counters read by the test hooks.
+struct DeviceCounters {
+    uint64_t drawCalls = 0;
+    uint64_t bufferUploadBytes = 0;  // bytes handed to the GPU for vertex/index data
+};
+
+// A back end: the part of a device that makes pixels. The front end calls it
+// only with checked arguments, and only while MakeCurrent() holds.
+class Backend {
+public:
+    virtual ~Backend() {}
+    // Makes the back end's context current for the calls that follow.
+    virtual bool MakeCurrent() = 0;
+    // The window is gone: the destructor frees no GPU objects, only memory.
+    virtual void Abandon() {}
+    // Runs once the device exists (the GL back end calibrates its rasterizer).
+    virtual void Started(IDirect3DDevice9* device) {}
+    virtual UINT MaxTextureSize() const = 0;
+    virtual bool DrawsPixels() const = 0;
+    // Clears the parts of `area` inside the rectangles (all of it when count is 0).
+    virtual void Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
+                       const D3DVIEWPORT9& area) = 0;
+    virtual void Present() = 0;
+    // Pixels of the back buffer as 0xAARRGGBB, rows from the top; false if
+    // the back end keeps none.
+    virtual bool ReadBack(int x, int y, int w, int h, uint32_t* out) = 0;
+    // Draws; false when the draw is skipped (its program could not be built).
+    virtual bool Draw(const DrawCall& call, const DrawState& state) = 0;
+    // A resource's copy in the back end is no longer wanted / was rewritten.
+    virtual void BufferGone(BufferStore& store) = 0;
+    virtual void TextureGone(Texture& texture) = 0;
+    virtual void TextureWritten(Texture& texture, UINT level, const RECT& area) = 0;
+    virtual void TextureMipsFromTop(Texture& texture) = 0;
+    // Bytes of vertex and index data handed to the GPU since the last reset.
+    virtual uint64_t UploadBytes() const { return 0; }
+    virtual void ResetCounters() {}
+};
+
+// The back ends. GL: makes an OpenGL 3.3 core context on the window; null with the reason on
+// stderr (and in *hr) when it cannot.
+Backend* CreateGLBackend(SDL_Window* window, const D3DPRESENT_PARAMETERS& params, HRESULT* hr);
+Backend* CreateNullBackend();
+// The last draw a null back end recorded; false for a GL back end or before
+// the first draw.
+bool NullLastDraw(Backend* backend, D3D9TestingDraw* out);
+// True when devices made from now on use the null back end: the test hook,
+// or WINAPI_D3D9_BACKEND=null in the environment.
+bool NullBackendChosen();
+void ChooseNullBackend(bool on);
 
 // ---- the factory object ----
 class Direct3D9 final : public winapi::ComObject<IDirect3D9> {
@@ -201,17 +289,13 @@ public:
                                            IDirect3DDevice9** ppReturnedDeviceInterface) override;
 };
 
-// Creates a device on an SDL window that has SDL_WINDOW_OPENGL. `parent` (may
-// be null) gets a reference for the device's lifetime.
+// Creates a device on an SDL window (made with SDL_WINDOW_OPENGL for the GL
+// back end). `parent` (may be null) gets a reference for the device's lifetime.
 HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behaviorFlags,
                              D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** out);
 
-// Device counters read by the test hooks.
-struct DeviceCounters {
-    uint64_t drawCalls = 0;
-    uint64_t bufferUploadBytes = 0;  // bytes handed to GL for vertex/index data
-};
-const DeviceCounters* CountersOf(IDirect3DDevice9* device);
+// The counters of a device of this layer; false for any other object.
+bool CountersOf(IDirect3DDevice9* device, DeviceCounters* out);
 // Reads back the back buffer; see WinapiTest_ReadBackBuffer.
 bool ReadBack(IDirect3DDevice9* device, int x, int y, int w, int h, uint32_t* out);
 

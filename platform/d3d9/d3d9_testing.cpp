@@ -1,5 +1,5 @@
 // Test hooks of the Direct3D 9 layer (declared in testing/d3d9_testing.h).
-#include "d3d9_private.h"
+#include "d3d9_device.h"
 #include "testing/d3d9_testing.h"
 
 bool WinapiTest_ReadBackBuffer(IDirect3DDevice9* device, int x, int y, int w, int h, uint32_t* out) {
@@ -7,16 +7,30 @@ bool WinapiTest_ReadBackBuffer(IDirect3DDevice9* device, int x, int y, int w, in
 }
 
 uint64_t WinapiTest_DrawCallCount(IDirect3DDevice9* device) {
-    const d3d9::DeviceCounters* c = device ? d3d9::CountersOf(device) : nullptr;
-    return c ? c->drawCalls : 0;
+    d3d9::DeviceCounters c;
+    return device && d3d9::CountersOf(device, &c) ? c.drawCalls : 0;
 }
 
 uint64_t WinapiTest_BufferUploadBytes(IDirect3DDevice9* device) {
-    const d3d9::DeviceCounters* c = device ? d3d9::CountersOf(device) : nullptr;
-    return c ? c->bufferUploadBytes : 0;
+    d3d9::DeviceCounters c;
+    return device && d3d9::CountersOf(device, &c) ? c.bufferUploadBytes : 0;
 }
 
 HRESULT WinapiTest_CreateDeviceForSdlWindow(SDL_Window* window, DWORD behaviorFlags,
                                             D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device) {
     return d3d9::CreateDeviceOnWindow(nullptr, window, behaviorFlags, params, device);
+}
+
+void D3D9Testing_UseNullBackend(bool on) { d3d9::ChooseNullBackend(on); }
+
+bool D3D9Testing_IsNullBackend(IDirect3DDevice9* device) {
+    d3d9::Device* d = dynamic_cast<d3d9::Device*>(device);
+    return d && !d->GetBackend()->DrawsPixels();
+}
+
+unsigned D3D9Testing_LiveObjectCount(void) { return d3d9::LiveObjects(); }
+
+bool D3D9Testing_LastDraw(IDirect3DDevice9* device, D3D9TestingDraw* out) {
+    d3d9::Device* d = dynamic_cast<d3d9::Device*>(device);
+    return d && out && d3d9::NullLastDraw(d->GetBackend(), out);
 }

@@ -23,3 +23,37 @@ uint64_t WinapiTest_BufferUploadBytes(IDirect3DDevice9* device);
 // a window handle of the Win32 layer).
 HRESULT WinapiTest_CreateDeviceForSdlWindow(SDL_Window* window, DWORD behaviorFlags,
                                             D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device);
+
+// ---- the null back end ----
+// From the next device created on, in this process: on, every device uses the
+// null back end (no GL context is needed, nothing is drawn; every Direct3D
+// result, resource, lock, state and reference count stays as with the GL
+// back end; Present succeeds; WinapiTest_ReadBackBuffer returns false).
+// Off, devices use the GL back end unless WINAPI_D3D9_BACKEND=null is set in
+// the environment, which chooses the null back end for the whole process.
+// The game never calls this.
+void D3D9Testing_UseNullBackend(bool on);
+
+// True when `device` draws with the null back end.
+bool D3D9Testing_IsNullBackend(IDirect3DDevice9* device);
+
+// The number of objects devices made that are still alive: every device
+// itself, plus every vertex buffer, index buffer and texture (one each,
+// however many references they hold, and including those only the device
+// still holds while bound). Compare it across cycles to find leaks.
+unsigned D3D9Testing_LiveObjectCount(void);
+
+// What the null back end recorded of a device's last draw.
+struct D3D9TestingDraw {
+    DWORD primitiveType;   // D3DPRIMITIVETYPE
+    UINT vertexCount;      // vertices (or indices, for indexed draws) drawn
+    bool indexed;
+    DWORD fvf;
+    uint64_t shaderKey;    // the fixed-function configuration
+    bool lighting;         // vertices lit by the fixed-function lights
+    bool textured;         // stage 0 samples its texture
+    bool alphaBlend;
+    bool zEnable;
+};
+// False when the device does not use the null back end or has drawn nothing.
+bool D3D9Testing_LastDraw(IDirect3DDevice9* device, D3D9TestingDraw* out);

@@ -17,7 +17,7 @@ namespace {
 class AssetsTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_started = s_harness.Start();
+        s_started = s_harness.Start(GameHarness::kPixels);
         if (s_started) s_startupBoxes = WinapiTest_MessageBoxes();
     }
     static void TearDownTestSuite() { s_harness.Stop(); }

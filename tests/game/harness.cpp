@@ -5,6 +5,7 @@
 #include "app/scene.h"
 #include "device/keyboard.h"
 #include "ui2d/result.h"
+#include "d3d9_testing.h"
 #include "winapi_testing.h"
 
 #include <stdio.h>
@@ -29,7 +30,7 @@ const char* SceneName(int scene) {
     }
 }
 
-bool GameHarness::Start() {
+bool GameHarness::Start(Drawing drawing) {
     // Headless runs get a GL context without a display.
     if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -56,7 +57,10 @@ bool GameHarness::Start() {
     m_hWnd = CreateGameWindow(instance);
     if (!m_hWnd) return false;
     ShowWindow(m_hWnd, SW_SHOWNORMAL);
-    if (!Init(instance, m_hWnd)) {
+    D3D9Testing_UseNullBackend(drawing == kNoPixels);
+    const bool started = Init(instance, m_hWnd);
+    D3D9Testing_UseNullBackend(false);
+    if (!started) {
         DestroyWindow(m_hWnd);
         m_hWnd = nullptr;
         return false;

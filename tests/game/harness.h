@@ -14,10 +14,14 @@ typedef std::vector<BYTE> KeySet;
 
 class GameHarness {
 public:
+    // How the game's frames are drawn: by the GL back end, pixels and all, or
+    // by the null back end, which keeps every Direct3D result but draws
+    // nothing (for tests of the game's logic).
+    enum Drawing { kNoPixels, kPixels };
     // Creates the game window and runs Init in the run directory (assets),
     // with message boxes answered OK without a window. False when there is no
     // display, device or sound driver to run on.
-    bool Start();
+    bool Start(Drawing drawing = kNoPixels);
     // Runs Uninit and destroys the window.
     void Stop();
     ~GameHarness();

@@ -141,10 +141,13 @@ private:
     Outcome m_outcome;
 };
 
+// Replays run on the null back end (the logic needs no pixels), except
+// ReplayDrawnTest, which draws one whole game with the GL back end.
 class ReplayTest : public ::testing::Test {
 protected:
+    virtual GameHarness::Drawing Drawing() const { return GameHarness::kNoPixels; }
     void SetUp() override {
-        if (!m_h.Start()) SKIP_OR_FAIL_IN_CI() << "no display or device to run the game on";
+        if (!m_h.Start(Drawing())) SKIP_OR_FAIL_IN_CI() << "no display or device to run the game on";
     }
     void TearDown() override { m_h.Stop(); }
 
@@ -162,7 +165,12 @@ protected:
     GameHarness m_h;
 };
 
-TEST_F(ReplayTest, WinningGameAgainstTheShark) {
+class ReplayDrawnTest : public ReplayTest {
+protected:
+    GameHarness::Drawing Drawing() const override { return GameHarness::kPixels; }
+};
+
+TEST_F(ReplayDrawnTest, WinningGameAgainstTheShark) {
     const Outcome game = PlayWinningGame(8);
     EXPECT_EQ(game.kindMet, FISHKIND_SHARK);
     EXPECT_EQ(game.score, 5000);

@@ -439,6 +439,44 @@ TEST_F(GeneratedAssets, SmallMarkersAndFrames) {
   EXPECT_GT(meanAlpha(frame, 0, 45, 8, 55), 0.4);
 }
 
+// The desktop icons, and the Windows .ico holding the same pictures: 16..128
+// as bottom-up BGRA bitmaps with a mask, 256 as an embedded PNG.
+TEST_F(GeneratedAssets, IconAtEveryDesktopSizeAndInOneIcoFile) {
+  const int sizes[] = {16, 24, 32, 48, 64, 128, 256};
+  std::string ico = readFile(*dir_ / "icons/tideangler.ico");
+  ASSERT_GE(ico.size(), 6u + 16u * 7u);
+  EXPECT_EQ(le16(ico, 0), 0);
+  EXPECT_EQ(le16(ico, 2), 1) << "an icon, not a cursor";
+  ASSERT_EQ(le16(ico, 4), 7);
+  for (int i = 0; i < 7; ++i) {
+    const int n = sizes[i];
+    std::string dir = std::to_string(n) + "x" + std::to_string(n);
+    Pixels png = load(*dir_ / "icons/hicolor" / dir / "apps/tideangler.png");
+    ASSERT_EQ(png.w, n) << dir;
+    ASSERT_EQ(png.h, n) << dir;
+    EXPECT_EQ(png.a(0, 0), 0) << dir << ": rounded corners are clear";
+    EXPECT_EQ(png.a(n / 2, n / 2), 255) << dir;
+
+    const size_t e = 6 + 16 * size_t(i);
+    EXPECT_EQ((unsigned char)ico[e], n == 256 ? 0 : n);
+    EXPECT_EQ(le16(ico, e + 6), 32) << "bits per pixel";
+    const uint32_t bytes = le32(ico, e + 8), at = le32(ico, e + 12);
+    ASSERT_LE(size_t(at) + bytes, ico.size()) << dir;
+    if (n == 256) {
+      EXPECT_EQ(ico.substr(at, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+      continue;
+    }
+    EXPECT_EQ(le32(ico, at), 40u) << "BITMAPINFOHEADER";
+    EXPECT_EQ(le32(ico, at + 8), uint32_t(2 * n)) << "colour rows and mask rows";
+    EXPECT_EQ(bytes, 40u + 4u * n * n + uint32_t(((n + 31) / 32) * 4 * n));
+    // Row 0 of the bitmap is the picture's bottom row; pixels are B, G, R, A.
+    const int x = n / 2, y = n * 3 / 4;
+    const size_t px = at + 40 + (size_t(n - 1 - y) * n + x) * 4;
+    for (int k = 0; k < 3; ++k) EXPECT_EQ((unsigned char)ico[px + k], png.c(x, y, 2 - k)) << dir;
+    EXPECT_EQ((unsigned char)ico[px + 3], png.a(x, y)) << dir;
+  }
+}
+
 TEST_F(GeneratedAssets, SecondTitleFishCoversTheFirst) {
   Pixels a = load(texture("title_sakana1.png")), b = load(texture("title_sakana2.png"));
   size_t uncovered = 0, changed = 0;

@@ -67,6 +67,13 @@ struct Song {
 std::vector<Song> makeSongs();
 std::string writeWav(const Song& song);
 
+// ------------------------------------------------------------------ icon
+// The icon's pixel sizes, smallest first: 16 24 32 48 64 128 256.
+const std::vector<int>& iconSizes();
+Image makeIcon(int size);
+// A Windows .ico holding the images (each square, at most 256 pixels).
+std::string writeIco(const std::vector<Image>& images);
+
 // --------------------------------------------------------------- preview
 // Renders PNG views of the models and of the two game stages into dir.
 bool writePreviews(const std::string& dir, const std::vector<Texture>& textures, const Models& models);

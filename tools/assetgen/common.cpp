@@ -407,6 +407,15 @@ bool writePng(const std::string& path, const Image& img, bool alpha) {
   return stbi_write_png(path.c_str(), img.w, img.h, comp, bytes.data(), img.w * comp) != 0;
 }
 
+std::string pngBytes(const Image& img, bool alpha) {
+  int comp = alpha ? 4 : 3, len = 0;
+  auto bytes = toBytes(img, comp);
+  unsigned char* png = stbi_write_png_to_mem(bytes.data(), img.w * comp, img.w, img.h, comp, &len);
+  std::string out = png ? std::string(reinterpret_cast<const char*>(png), size_t(len)) : std::string();
+  STBIW_FREE(png);
+  return out;
+}
+
 bool writeJpg(const std::string& path, const Image& img, int quality) {
   auto bytes = toBytes(img, 3);
   return stbi_write_jpg(path.c_str(), img.w, img.h, 3, bytes.data(), quality) != 0;

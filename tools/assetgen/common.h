@@ -143,6 +143,8 @@ float drawTextCentred(Image& img, const Font& font, const std::string& text, flo
 // -------------------------------------------------------------------- files
 bool makeDirs(const std::string& path);
 bool writePng(const std::string& path, const Image& img, bool alpha);
+// The PNG file of an image, in memory (empty on failure).
+std::string pngBytes(const Image& img, bool alpha);
 bool writeJpg(const std::string& path, const Image& img, int quality);
 bool writeFile(const std::string& path, const std::string& bytes);
 

@@ -1,7 +1,8 @@
 // assetgen: writes every model, texture and piece of music the game loads
 // into a run directory.
 //
-//   assetgen <outdir>            model/, asset/texture/ and SE/ under outdir
+//   assetgen <outdir>            model/, asset/texture/ and SE/ under outdir,
+//                                and the game's icon under icons/
 //   assetgen --preview <outdir>  the same, plus preview/ with rendered views
 //
 // The output depends only on this program's source: no clock, no unseeded
@@ -51,6 +52,13 @@ int main(int argc, char** argv) {
     if (!ag::writeFile(out + "/" + m.path, ag::writeXFile(m.mesh))) fail(out + "/" + m.path);
   for (const ag::Song& s : ag::makeSongs())
     if (!ag::writeFile(out + "/" + s.path, ag::writeWav(s))) fail(out + "/" + s.path);
+  std::vector<ag::Image> icons;
+  for (int size : ag::iconSizes()) {
+    std::string dir = out + "/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+    icons.push_back(ag::makeIcon(size));
+    if (!ag::makeDirs(dir) || !ag::writePng(dir + "/tideangler.png", icons.back(), true)) fail(dir);
+  }
+  if (!ag::writeFile(out + "/icons/tideangler.ico", ag::writeIco(icons))) fail(out + "/icons/tideangler.ico");
   if (preview && !ag::writePreviews(out + "/preview", textures, models)) fail(out + "/preview");
   return ok ? 0 : 1;
 }

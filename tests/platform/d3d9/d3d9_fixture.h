@@ -1,5 +1,6 @@
 // Shared set-up of the Direct3D 9 layer tests: a window made through our
-// Win32 layer, a device on it, and helpers to draw and read pixels back.
+// Win32 layer, a device on it (GL back end, or the null one when m_null is
+// set before OpenDevice), and helpers to draw and read pixels back.
 // Tests skip when no window or no OpenGL 3.3 context can be had.
 #pragma once
 
@@ -7,6 +8,7 @@
 #include <windows.h>
 #include <d3d9.h>
 #include <winapi_testing.h>
+#include <d3d9_testing.h>
 
 #include <stdlib.h>
 #include <string>
@@ -106,8 +108,10 @@ public:
             return false;
         }
         D3DPRESENT_PARAMETERS def = Params((UINT)w, (UINT)h);
+        D3D9Testing_UseNullBackend(m_null);
         const HRESULT hr = m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_hwnd,
                                                D3DCREATE_HARDWARE_VERTEXPROCESSING, pp ? pp : &def, &m_dev);
+        D3D9Testing_UseNullBackend(false);
         if (FAILED(hr) || !m_dev) {
             m_skipReason = "no OpenGL 3.3 device can be made here";
             return false;
@@ -193,6 +197,20 @@ public:
     IDirect3DDevice9* m_dev = nullptr;
     int m_width = 0, m_height = 0;
     std::string m_skipReason;
+    bool m_null = false;  // open the device on the null back end
 };
+
+// Runs each test on both back ends: Direct3D's results must not depend on
+// whether anything is drawn.
+class BothBackendsTest : public D3D9Test, public ::testing::WithParamInterface<bool> {
+public:
+    void SetUp() override {
+        m_null = GetParam();
+        D3D9Test::SetUp();
+    }
+    static std::string Name(const ::testing::TestParamInfo<bool>& info) { return info.param ? "null" : "gl"; }
+};
+#define ON_BOTH_BACKENDS(suite) \
+    INSTANTIATE_TEST_SUITE_P(Backends, suite, ::testing::Bool(), BothBackendsTest::Name)
 
 }  // namespace d3d9test

@@ -4,7 +4,9 @@
 namespace d3d9test {
 namespace {
 
-TEST_F(D3D9Test, BufferLocksKeepContentsAndRefuseBadRanges) {
+class ResourceTest : public BothBackendsTest {};
+
+TEST_P(ResourceTest, BufferLocksKeepContentsAndRefuseBadRanges) {
     IDirect3DVertexBuffer9* vb = nullptr;
     ASSERT_EQ(D3D_OK, m_dev->CreateVertexBuffer(112, D3DUSAGE_WRITEONLY, kRhwFvf, D3DPOOL_DEFAULT, &vb, nullptr));
     D3DVERTEXBUFFER_DESC desc;
@@ -32,7 +34,7 @@ TEST_F(D3D9Test, BufferLocksKeepContentsAndRefuseBadRanges) {
     EXPECT_EQ(nullptr, ib);
 }
 
-TEST_F(D3D9Test, TextureLevelsAndLocks) {
+TEST_P(ResourceTest, TextureLevelsAndLocks) {
     IDirect3DTexture9* tex = nullptr;
     ASSERT_EQ(D3D_OK, m_dev->CreateTexture(64, 16, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr));
     ASSERT_EQ(7u, tex->GetLevelCount());  // 64x16 down to 1x1
@@ -68,7 +70,7 @@ TEST_F(D3D9Test, TextureLevelsAndLocks) {
     EXPECT_EQ(nullptr, tex);
 }
 
-TEST_F(D3D9Test, GenerateMipSubLevelsAveragesEachTwoByTwoBlock) {
+TEST_P(ResourceTest, GenerateMipSubLevelsAveragesEachTwoByTwoBlock) {
     IDirect3DTexture9* tex = nullptr;
     ASSERT_EQ(D3D_OK, m_dev->CreateTexture(4, 2, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr));
     ASSERT_EQ(3u, tex->GetLevelCount());
@@ -90,7 +92,7 @@ TEST_F(D3D9Test, GenerateMipSubLevelsAveragesEachTwoByTwoBlock) {
     tex->Release();
 }
 
-TEST_F(D3D9Test, ReferenceCountsFollowDirect3D) {
+TEST_P(ResourceTest, ReferenceCountsFollowDirect3D) {
     IDirect3DTexture9* tex = nullptr;
     ASSERT_EQ(D3D_OK, m_dev->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr));
     EXPECT_EQ(2u, tex->AddRef());
@@ -133,6 +135,8 @@ TEST_F(D3D9Test, ReferenceCountsFollowDirect3D) {
     EXPECT_EQ(D3D_OK, vb->Unlock());
     EXPECT_EQ(0u, vb->Release());  // and the device goes with it
 }
+
+ON_BOTH_BACKENDS(ResourceTest);
 
 }  // namespace
 }  // namespace d3d9test

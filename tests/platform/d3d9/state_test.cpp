@@ -6,12 +6,14 @@
 namespace d3d9test {
 namespace {
 
+class StateTest : public BothBackendsTest {};
+
 struct StateValue {
     D3DRENDERSTATETYPE state;
     DWORD value;
 };
 
-TEST_F(D3D9Test, RenderStateDefaultsAreDirect3DsOwn) {
+TEST_P(StateTest, RenderStateDefaultsAreDirect3DsOwn) {
     const StateValue defaults[] = {
         {D3DRS_ZENABLE, D3DZB_TRUE},  // auto depth buffer requested
         {D3DRS_ZWRITEENABLE, TRUE},
@@ -54,7 +56,7 @@ TEST_F(D3D9Test, RenderStateDefaultsAreDirect3DsOwn) {
     EXPECT_EQ(D3DERR_INVALIDCALL, m_dev->SetRenderState((D3DRENDERSTATETYPE)300, 1));
 }
 
-TEST_F(D3D9Test, StageAndSamplerDefaults) {
+TEST_P(StateTest, StageAndSamplerDefaults) {
     struct Tss {
         DWORD stage;
         D3DTEXTURESTAGESTATETYPE type;
@@ -98,7 +100,7 @@ TEST_F(D3D9Test, StageAndSamplerDefaults) {
     EXPECT_EQ(D3DERR_INVALIDCALL, m_dev->SetTexture(16, nullptr));
 }
 
-TEST_F(D3D9Test, TransformsStartAsIdentityAndLightsAsDirect3DsDefault) {
+TEST_P(StateTest, TransformsStartAsIdentityAndLightsAsDirect3DsDefault) {
     D3DMATRIX identity;
     memset(&identity, 0, sizeof identity);
     identity._11 = identity._22 = identity._33 = identity._44 = 1.0f;
@@ -121,6 +123,8 @@ TEST_F(D3D9Test, TransformsStartAsIdentityAndLightsAsDirect3DsDefault) {
     light.Type = (D3DLIGHTTYPE)9;
     EXPECT_EQ(D3DERR_INVALIDCALL, m_dev->SetLight(0, &light));
 }
+
+ON_BOTH_BACKENDS(StateTest);
 
 }  // namespace
 }  // namespace d3d9test

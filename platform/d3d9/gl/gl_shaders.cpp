@@ -2,7 +2,7 @@
 // shader per configuration (vertex format, lighting, material sources,
 // texture stage 0, alpha test), identified by a 64-bit key. Programs are
 // built on first use and cached by the device; nothing here keeps state.
-#include "d3d9_device.h"
+#include "gl_backend.h"
 
 #include <stdio.h>
 #include <string>
@@ -10,14 +10,6 @@
 namespace d3d9 {
 
 namespace {
-
-// Arguments pack into 5 bits: selector, complement, alpha replicate.
-uint64_t PackArg(int a) {
-    return (uint64_t)((a & 7) | ((a & D3DTA_COMPLEMENT) ? 8 : 0) | ((a & D3DTA_ALPHAREPLICATE) ? 16 : 0));
-}
-int UnpackArg(uint64_t v) {
-    return (int)(v & 7) | ((v & 8) ? D3DTA_COMPLEMENT : 0) | ((v & 16) ? D3DTA_ALPHAREPLICATE : 0);
-}
 
 std::string ArgExpr(int arg) {
     std::string e;
@@ -187,66 +179,6 @@ GLuint Compile(GLenum type, const std::string& source) {
 }
 
 }  // namespace
-
-uint64_t PackShaderKey(const ShaderConfig& c) {
-    uint64_t k = 0;
-    k |= (uint64_t)c.rhw << 0;
-    k |= (uint64_t)c.hasNormal << 1;
-    k |= (uint64_t)c.hasDiffuse << 2;
-    k |= (uint64_t)c.hasSpecular << 3;
-    k |= (uint64_t)c.hasTex << 4;
-    k |= (uint64_t)c.lighting << 5;
-    k |= (uint64_t)(c.numLights & 15) << 6;
-    k |= (uint64_t)(c.diffuseSrc & 3) << 10;
-    k |= (uint64_t)(c.ambientSrc & 3) << 12;
-    k |= (uint64_t)(c.specularSrc & 3) << 14;
-    k |= (uint64_t)(c.emissiveSrc & 3) << 16;
-    k |= (uint64_t)c.normalize << 18;
-    k |= (uint64_t)c.specularEnable << 19;
-    k |= (uint64_t)c.localViewer << 20;
-    k |= (uint64_t)c.flat << 21;
-    k |= (uint64_t)c.remapDepth << 22;
-    k |= (uint64_t)(c.colorOp & 31) << 23;
-    k |= PackArg(c.colorArg1) << 28;
-    k |= PackArg(c.colorArg2) << 33;
-    k |= (uint64_t)(c.alphaOp & 31) << 38;
-    k |= PackArg(c.alphaArg1) << 43;
-    k |= PackArg(c.alphaArg2) << 48;
-    k |= (uint64_t)c.sampleTexture << 53;
-    k |= (uint64_t)(c.alphaFunc & 15) << 54;
-    k |= (uint64_t)c.flipY << 58;
-    return k;
-}
-
-ShaderConfig UnpackShaderKey(uint64_t k) {
-    ShaderConfig c;
-    c.rhw = (k >> 0) & 1;
-    c.hasNormal = (k >> 1) & 1;
-    c.hasDiffuse = (k >> 2) & 1;
-    c.hasSpecular = (k >> 3) & 1;
-    c.hasTex = (k >> 4) & 1;
-    c.lighting = (k >> 5) & 1;
-    c.numLights = (int)((k >> 6) & 15);
-    c.diffuseSrc = (int)((k >> 10) & 3);
-    c.ambientSrc = (int)((k >> 12) & 3);
-    c.specularSrc = (int)((k >> 14) & 3);
-    c.emissiveSrc = (int)((k >> 16) & 3);
-    c.normalize = (k >> 18) & 1;
-    c.specularEnable = (k >> 19) & 1;
-    c.localViewer = (k >> 20) & 1;
-    c.flat = (k >> 21) & 1;
-    c.remapDepth = (k >> 22) & 1;
-    c.colorOp = (int)((k >> 23) & 31);
-    c.colorArg1 = UnpackArg((k >> 28) & 31);
-    c.colorArg2 = UnpackArg((k >> 33) & 31);
-    c.alphaOp = (int)((k >> 38) & 31);
-    c.alphaArg1 = UnpackArg((k >> 43) & 31);
-    c.alphaArg2 = UnpackArg((k >> 48) & 31);
-    c.sampleTexture = (k >> 53) & 1;
-    c.alphaFunc = (int)((k >> 54) & 15);
-    c.flipY = (k >> 58) & 1;
-    return c;
-}
 
 bool BuildProgram(uint64_t key, Program* out) {
     const ShaderConfig c = UnpackShaderKey(key);

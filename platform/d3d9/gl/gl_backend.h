@@ -1,0 +1,149 @@
+// The GL back end: draws a device's checked calls with OpenGL 3.3 core.
+//
+// State: one GL context on the device's window, an off-screen back buffer
+// when the window's drawable cannot serve as one, the VAO, sampler objects,
+// two streaming rings, the fixed-function program cache, and a cache of the
+// GL state last applied so a draw only issues what changed. Each dirty group
+// of the front end has one apply function here (gl_state.cpp).
+// Lifetime: made by CreateDevice, destroyed with the device; the context is
+// deleted last. Files: gl_device.cpp (context, clear, present, read-back,
+// resources' GL objects), gl_stream.cpp (buffers, rings, texture uploads),
+// gl_state.cpp (state and programs), gl_draw.cpp (the draw), gl_shaders.cpp
+// (generated GLSL).
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include "d3d9/d3d9_state.h"
+
+namespace d3d9 {
+
+// One compiled fixed-function program and the uniform data it last received.
+struct Program {
+    uint64_t key = 0;
+    GLuint prog = 0;
+    uint64_t lastUse = 0;
+    uint64_t versions[kUniformGroups] = {};  // per uniform group, the version last uploaded
+    GLint uWvp = -1, uWv = -1, uNormal = -1;
+    GLint uVpMap = -1, uZMap = -1, uHalfPixel = -1;
+    GLint uAmbient = -1, uMatDiffuse = -1, uMatAmbient = -1, uMatSpecular = -1, uMatEmissive = -1,
+          uMatPower = -1;
+    GLint uLightDir = -1, uLightDiffuse = -1, uLightSpecular = -1, uLightAmbient = -1;
+    GLint uTexFactor = -1, uAlphaRef = -1, uTex0 = -1;
+};
+
+// Builds the program for a key (gl_shaders.cpp); false with the GL log on
+// stderr if it does not compile.
+bool BuildProgram(uint64_t key, Program* out);
+
+class GLBackend final : public Backend {
+public:
+    GLBackend(SDL_Window* window, void* context, const D3DPRESENT_PARAMETERS& params);
+    ~GLBackend() override;
+    // Creates the GL objects; false (message on stderr) on failure.
+    bool Init(bool needOffscreen);
+
+    bool MakeCurrent() override;
+    void Abandon() override { m_abandoned = true; }
+    void Started(IDirect3DDevice9* device) override;
+    UINT MaxTextureSize() const override { return (UINT)m_maxTextureSize; }
+    bool DrawsPixels() const override { return true; }
+    void Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
+               const D3DVIEWPORT9& area) override;
+    void Present() override;
+    bool ReadBack(int x, int y, int w, int h, uint32_t* out) override;
+    bool Draw(const DrawCall& call, const DrawState& state) override;
+    void BufferGone(BufferStore& store) override;
+    void TextureGone(Texture& texture) override;
+    void TextureWritten(Texture& texture, UINT level, const RECT& area) override;
+    void TextureMipsFromTop(Texture& texture) override;
+    uint64_t UploadBytes() const override { return m_uploadBytes; }
+    void ResetCounters() override { m_uploadBytes = 0; }
+
+private:
+    // A buffer object written front to back and orphaned when full; draws
+    // that bring their own data (UP draws, small buffers rewritten between
+    // draws) stream through it without waiting for the GL.
+    struct Ring {
+        GLuint gl = 0;
+        GLenum target = 0;
+        size_t size = 0;
+        size_t head = 0;
+    };
+
+    // Where a draw's vertices are in GL.
+    struct VertexSource {
+        GLuint buffer = 0;
+        size_t base = 0;  // byte offset of vertex 0
+        UINT stride = 0;
+        DWORD fvf = 0;
+        int texSet = -1;  // texture coordinate set fed to stage 0
+        bool operator==(const VertexSource& o) const {
+            return buffer == o.buffer && base == o.base && stride == o.stride && fvf == o.fvf &&
+                   texSet == o.texSet;
+        }
+    };
+
+    // ---- gl_device.cpp ----
+    void ApplyBackBufferBinding();
+    void ApplyOrientation();
+
+    // ---- gl_stream.cpp ----
+    // Copies `len` bytes into the ring, returns the offset it landed at.
+    size_t RingWrite(Ring& ring, const void* data, size_t len);
+    void UploadBufferRange(BufferStore& store, GLenum target, UINT begin, UINT end);
+    void RepackVertices(VertexBuffer* vb, UINT offset, UINT stride, UINT size, UINT first, UINT last);
+    // Puts stream 0's vertices into GL (uploads or streams what changed).
+    void PrepareVertexStream(const DrawCall& call, VertexSource* src);
+    // Puts an index range into GL, returns the buffer and byte offset to draw from.
+    void PrepareIndices(IndexBuffer* ib, UINT startIndex, UINT count, GLuint* buffer, size_t* offset);
+    void BindVertexSource(const VertexSource& src, const VertexLayout& layout);
+    void BindElementBuffer(GLuint buffer);
+    // Binds a texture on unit 0 for an upload, keeping the binding cache right.
+    void BindTextureUnit0(GLuint texture);
+    // The GL texture of a texture, created and filled on first use.
+    GLuint TextureName(Texture& texture);
+
+    // ---- gl_state.cpp: one apply function per dirty group ----
+    bool ApplyState(const DrawState& ds);
+    void ApplyBlend(const State& s);
+    void ApplyDepth(const State& s);
+    void ApplyRaster(const State& s);
+    void ApplyViewport(const State& s);
+    void ApplySampler(const State& s, int stage);
+    Program* FindProgram(uint64_t key);
+    void UploadUniforms(Program* p, const DrawState& ds);
+
+    SDL_Window* m_window;
+    void* m_context;
+    bool m_abandoned = false;
+    int m_bbWidth, m_bbHeight;
+    bool m_hasDepth;
+    bool m_alphaWrites;  // A8R8G8B8 back buffer: alpha is stored
+    bool m_clipControl = false;
+    bool m_flipY = false;
+    GLint m_maxTextureSize = 2048;
+    uint64_t m_uploadBytes = 0;
+
+    // Off-screen back buffer (used when the drawable size differs from the
+    // back buffer or lacks a depth buffer).
+    GLuint m_fbo = 0, m_fboColor = 0, m_fboDepth = 0;
+
+    GLuint m_vao = 0;
+    GLuint m_samplers[kSamplers] = {};
+    Ring m_vertexRing, m_indexRing;
+    static const int kProgramCacheSize = 64;
+    Program m_programs[kProgramCacheSize];
+    int m_programCount = 0;
+    uint64_t m_programClock = 0;
+    Program* m_currentProgram = nullptr;
+    // GL state the front end does not know was changed (by Clear, Present).
+    uint32_t m_glDirty = kDirtyAll;
+    VertexSource m_boundSource;
+    bool m_sourceValid = false;
+    DWORD m_enabledAttribs = 0;  // bit per attribute location
+    GLuint m_boundElementBuffer = 0;
+    GLuint m_boundTexture0 = 0;
+};
+
+}  // namespace d3d9

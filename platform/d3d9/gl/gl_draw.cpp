@@ -1,0 +1,54 @@
+// The GL back end's draw: vertices and indices into GL, the state applied,
+// then one glDrawArrays or glDrawElementsBaseVertex.
+#include "gl_backend.h"
+
+namespace d3d9 {
+
+namespace {
+
+GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
+    switch (type) {
+    case D3DPT_POINTLIST: return GL_POINTS;
+    case D3DPT_LINELIST: return GL_LINES;
+    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+    default: return GL_TRIANGLES;
+    }
+}
+
+}  // namespace
+
+bool GLBackend::Draw(const DrawCall& call, const DrawState& ds) {
+    VertexSource src;
+    src.texSet = call.texSet;
+    src.fvf = ds.state->fvf;
+    GLuint indexBuffer = 0;
+    size_t indexOffset = 0;
+    if (call.userVertices) {
+        src.stride = call.stride;
+        src.buffer = m_vertexRing.gl;
+        src.base = RingWrite(m_vertexRing, call.userVertices, call.userBytes);
+        if (call.indexed) {
+            indexBuffer = m_indexRing.gl;
+            indexOffset = RingWrite(m_indexRing, call.userIndices, (size_t)call.count * (call.wideIndices ? 4 : 2));
+        }
+    } else {
+        PrepareVertexStream(call, &src);
+        if (call.indexed) PrepareIndices(call.indices, call.startIndex, call.count, &indexBuffer, &indexOffset);
+    }
+    if (!ApplyState(ds)) return false;
+    BindVertexSource(src, *call.layout);
+    const GLenum mode = PrimitiveMode(call.type);
+    if (!call.indexed) {
+        glDrawArrays(mode, (GLint)call.firstVertex, (GLsizei)call.count);
+        return true;
+    }
+    const bool wide = call.userIndices ? call.wideIndices : call.indices->IndexSize() == 4;
+    BindElementBuffer(indexBuffer);
+    glDrawElementsBaseVertex(mode, (GLsizei)call.count, wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                             reinterpret_cast<const void*>(indexOffset), call.baseVertex);
+    return true;
+}
+
+}  // namespace d3d9

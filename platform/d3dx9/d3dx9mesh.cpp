@@ -291,13 +291,11 @@ HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice, 
     std::string error;
     HRESULT hr = ReadWholeFile(pFilename, &bytes, &error);
     if (FAILED(hr)) {
-        fprintf(stderr, "D3DXLoadMeshFromXA: cannot read %s: %s\n", pFilename, error.c_str());
         return hr;
     }
     xfile::MeshData mesh;
     xfile::Status status = xfile::ParseXFile(bytes.data(), bytes.size(), &mesh, &error);
     if (status != xfile::Status::Ok) {
-        fprintf(stderr, "D3DXLoadMeshFromXA: %s: %s\n", pFilename, error.c_str());
         return status == xfile::Status::OutOfMemory ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
     }
     bytes = std::vector<uint8_t>();
@@ -312,8 +310,6 @@ HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice, 
     if (!xmesh) return E_OUTOFMEMORY;
     hr = xmesh->Upload(mesh);
     if (FAILED(hr)) {
-        fprintf(stderr, "D3DXLoadMeshFromXA: %s: the device refused the mesh buffers (0x%08x)\n", pFilename,
-                (unsigned)hr);
         xmesh->Release();
         return hr;
     }

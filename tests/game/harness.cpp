@@ -36,7 +36,7 @@ bool GameHarness::Start(Drawing drawing) {
     if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
 
     // The game reads model/, asset/texture/ and SE/ from the working directory.
-    if (chdir(GAME_RUN_DIR) != 0) return false;
+    if (chdir(m_runDir.c_str()) != 0) return false;
 
     char rankingTemplate[] = "/tmp/tideangler-ranking-XXXXXX";
     const int fd = mkstemp(rankingTemplate);

@@ -22,6 +22,8 @@ public:
     // with message boxes answered OK without a window. False when there is no
     // display, device or sound driver to run on.
     bool Start(Drawing drawing = kNoPixels);
+    // The folder the game runs in (its assets); GAME_RUN_DIR unless set.
+    void UseRunDir(const std::string& dir) { m_runDir = dir; }
     // Runs Uninit and destroys the window.
     void Stop();
     ~GameHarness();
@@ -40,6 +42,8 @@ public:
 
     // Every frame's keys since Start, for replaying.
     const std::vector<KeySet>& Script() const { return m_script; }
+    // Drops the recorded script (long runs that replay nothing).
+    void ForgetScript() { std::vector<KeySet>().swap(m_script); }
     int FrameCount() const { return (int)m_script.size(); }
     const std::string& RankingPath() const { return m_rankingPath; }
 
@@ -49,6 +53,7 @@ private:
     std::vector<KeySet> m_script;
     KeySet m_held;
     std::string m_rankingPath;
+    std::string m_runDir = GAME_RUN_DIR;
 };
 
 // A scene's name for test messages: "title", "game1", ...

@@ -11,6 +11,8 @@ PACKAGES="build-essential cmake pkg-config \
   fonts-ipafont-gothic fonts-dejavu-core"
 if [ "$1" = "--test" ]; then
   PACKAGES="$PACKAGES libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox"
+  # fuzz/run.sh: clang with libFuzzer and the sanitizer runtimes
+  PACKAGES="$PACKAGES clang libclang-rt-14-dev"
 fi
 
 missing=

@@ -1,0 +1,35 @@
+// Sanitizer settings of every test program in a TIDE_SANITIZE build, so the
+// tests behave the same under ctest and when run by hand.
+//
+// LeakSanitizer is told to overlook blocks that third-party libraries
+// allocate once per process and keep for its whole life on purpose, never
+// freeing them at exit. Each entry says why; everything of ours (the game,
+// our Windows layer, the tests) is checked in full.
+
+extern "C" const char* __asan_default_options() {
+    // Report and fail on the first error; check for leaks at exit.
+    return "detect_leaks=1:abort_on_error=0:halt_on_error=1:strict_string_checks=1:check_initialization_order=1";
+}
+
+extern "C" const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+
+extern "C" const char* __lsan_default_suppressions() {
+    return
+        // Mesa's GL driver (llvmpipe / softpipe under xvfb): the loader, the
+        // driver's screen and the LLVM JIT hold per-process state that lives
+        // until exit.
+        "leak:libGLX_mesa.so\n"
+        "leak:libEGL_mesa.so\n"
+        "leak:libgallium\n"
+        "leak:swrast_dri.so\n"
+        "leak:libLLVM\n"
+        "leak:libglapi.so\n"
+        // fontconfig's configuration and font cache, loaded once by
+        // FcInit (SDL_ttf's and our font lookup) and kept for the process.
+        "leak:libfontconfig.so\n"
+        // Xlib's per-display caches (XOpenDisplay through SDL's X11 driver;
+        // the display connection stays open until exit).
+        "leak:libX11.so\n"
+        // D-Bus connection state SDL opens for screensaver / IME queries.
+        "leak:libdbus-1.so\n";
+}

@@ -153,6 +153,7 @@ Outcome Play(const AssetFile& file, Damage damage) {
     GameHarness h;
     h.UseRunDir(dir.Path());
     CapturedOutput output;
+    FrameClock clock;
     run.started = h.Start();
     if (run.started) {
         if (file.kind == kTexture) {

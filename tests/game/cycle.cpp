@@ -13,6 +13,10 @@
 namespace {
 
 const float kRadToDeg = 57.29578f;
+// 1/64 s on the 10 MHz counter: a whole number of ticks, and every second
+// exactly 64 frames, so the frame-rate text is the same in every cycle.
+const LONGLONG kTicksPerFrame = 156250;
+LONGLONG g_ticks = 0;
 
 class Cycle {
 public:
@@ -23,8 +27,8 @@ public:
     // One frame, 1/60 s after the last on the game's clock; false once the
     // cycle has run kFrameLimit frames.
     bool Frame(const KeySet& keys) {
-        s_ticks += kTicksPerFrame;
-        WinapiTest_SetFakeCounter(true, s_ticks);
+        g_ticks += kTicksPerFrame;
+        WinapiTest_SetFakeCounter(true, g_ticks);
         m_h.Frame(keys);
         if (m_afterFrame) m_afterFrame();
         m_result.frames++;
@@ -81,16 +85,15 @@ public:
 
 private:
     static const int kFrameLimit = 20000;
-    static const LONGLONG kTicksPerFrame = 10000000 / 60;  // the counter runs at 10 MHz
-    static LONGLONG s_ticks;
     GameHarness& m_h;
     std::function<void()> m_afterFrame;
     CycleResult m_result;
 };
 
-LONGLONG Cycle::s_ticks = 0;
-
 }  // namespace
+
+FrameClock::FrameClock() { WinapiTest_SetFakeCounter(true, g_ticks); }
+FrameClock::~FrameClock() { WinapiTest_SetFakeCounter(false, 0); }
 
 CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame) {
     return Cycle(h, afterFrame).Play();

@@ -42,6 +42,7 @@ TEST(Soak, WholeCyclesLeaveNoGrowth) {
     const int warmUp = 3;  // caches, pools and the allocator settle in these
     ASSERT_GT(cycles, warmUp);
     GameHarness h;
+    FrameClock clock;
     if (!h.Start()) SKIP_OR_FAIL_IN_CI() << "no display or device to run the game on";
 
     unsigned objects = 0;

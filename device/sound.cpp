@@ -3,8 +3,7 @@
 // State: the engine (g_xaudio2) and its mastering voice, and per sound index a
 // source voice, the heap block with the samples of the file's "data" chunk and
 // the block's size. InitSound creates all of it at start-up; it lives until
-// UninitSound (which the game does not call: the sound outlives every scene and
-// goes with the process). Each voice gets its one buffer queued at load time
+// UninitSound, which the game's Uninit calls last, after every scene has ended. Each voice gets its one buffer queued at load time
 // and is not started until PlaySound. A sample block is freed only after its
 // voice is destroyed, because the mixer threads read it while the voice lives.
 //

@@ -87,8 +87,10 @@ const char* ReadWaveFile(HANDLE file, WAVEFORMATEXTENSIBLE* format, BYTE** data,
     if (chunkSize > SOUND_FORMAT_RECORD_SIZE || FAILED(ReadChunk(file, format, chunkSize, chunkPosition))) {
         return "フォーマットチェックに失敗！(2)";
     }
-    // Extra format bytes announced beyond the record would be read past its end.
-    if (chunkSize >= SOUND_FORMAT_BASE_SIZE &&
+    // Extra format bytes announced beyond the record would be read past its
+    // end. PCM has no extra bytes and XAudio2 ignores its cbSize, whatever it
+    // says, so only the other formats are held to it.
+    if (chunkSize >= SOUND_FORMAT_BASE_SIZE && format->Format.wFormatTag != WAVE_FORMAT_PCM &&
         SOUND_FORMAT_BASE_SIZE + format->Format.cbSize > SOUND_FORMAT_RECORD_SIZE) {
         return "フォーマットチェックに失敗！(2)";
     }

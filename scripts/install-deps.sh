@@ -1,16 +1,18 @@
 #!/bin/sh
 # Installs the Debian 12 packages the game needs to build and run; with --test
-# also those the tests need (GoogleTest, a virtual X display, screenshot tools).
+# also those the tests need (GoogleTest, a virtual X display, screenshot tools,
+# the checkers of the installed menu entry, AppStream data and Debian package).
 # Works as root or through sudo.
 set -e
 if [ "$(id -u)" -eq 0 ]; then SUDO=; else SUDO=sudo; fi
 
 PACKAGES="build-essential cmake pkg-config \
-  libsdl2-dev libsdl2-ttf-dev libepoxy-dev libfontconfig-dev libfaudio-dev libstb-dev zlib1g-dev \
+  libsdl2-dev libsdl2-ttf-dev libepoxy-dev libfontconfig-dev libfaudio-dev libstb-dev zlib1g-dev libx11-dev \
   libgl1-mesa-dri libglx-mesa0 libegl-mesa0 \
   fonts-ipafont-gothic fonts-dejavu-core"
 if [ "$1" = "--test" ]; then
-  PACKAGES="$PACKAGES libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox"
+  PACKAGES="$PACKAGES libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox \
+    desktop-file-utils appstream lintian dpkg-dev"
   # fuzz/run.sh: clang with libFuzzer and the sanitizer runtimes
   PACKAGES="$PACKAGES clang libclang-rt-14-dev"
 fi

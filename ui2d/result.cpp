@@ -4,7 +4,8 @@
 // closing the program on it) appends the name and the score to the ranking
 // file, which the game only ever appends to.
 //
-// State: the three letter indices, the cursor (0..2 editing, 3 complete), the
+// State: the three letter indices, the cursor (0..2 editing, 3 complete; the
+// name is final once Space has started the fade-out), the
 // running value of the letter under the cursor, the blink counter and the
 // score are reset by InitResult on every visit. The confirmed name lives for
 // the whole run (empty until a first name is confirmed), so a record written
@@ -90,9 +91,15 @@ void InitResult(void) {
 // Leaving the scene writes the record, whether the name was completed or not.
 void UninitResult(void) { AppendRanking(); }
 
+// Once Space has started the fade-out the name is final: the arrow keys are
+// no longer read, so the cursor stays at 3, the request is repeated every
+// frame until the fade completes it, and the record carries the name as it
+// was when Space went down. (Were Left still taken, the request would stop
+// with the screen faded to black and no prompt left to see.)
 void UpdateResult(void) {
-    StepResultNameEntry(GetKeyboardTrigger(DIK_UP), GetKeyboardTrigger(DIK_DOWN), GetKeyboardTrigger(DIK_RIGHT),
-                        GetKeyboardTrigger(DIK_LEFT));
+    const bool nameFinal = IsSceneChangeRequested();
+    StepResultNameEntry(!nameFinal && GetKeyboardTrigger(DIK_UP), !nameFinal && GetKeyboardTrigger(DIK_DOWN),
+                        !nameFinal && GetKeyboardTrigger(DIK_RIGHT), !nameFinal && GetKeyboardTrigger(DIK_LEFT));
     if (g_resultCursor == RESULT_NAME_LENGTH) {
         RequestSceneChange(SCENE_TITLE, DIK_SPACE, RESULT_FADE_STEP);
     }

@@ -186,7 +186,7 @@ void InitMeshDome(float rowStep, float radius, int columns, int rows)
     }
     const int c = columns;
     const int d = rows;
-    const float top = d * rowStep - MESH_DOME_DROP;
+    const float rise = d * rowStep;
     float h = 0.0f;
     for (int z = 0; z <= d; z++) {
         float r = 0.0f;
@@ -199,13 +199,14 @@ void InitMeshDome(float rowStep, float radius, int columns, int rows)
         for (int x = 0; x <= c; x++) {
             const float u = (float)((c + 1) - x) / (float)(c + 2);
             if (z == 0) {
-                SetStagingVertex(&g_meshStaging[x], 0.0f, top, 0.0f, u, v);
+                SetStagingVertex(&g_meshStaging[x], 0.0f, rise - MESH_DOME_DROP, 0.0f, u, v);
                 continue;
             }
             const float angle = MeshRingAngle(c, x);
             const float s = (float)sin(angle);
             const float co = (float)cos(angle);
-            SetStagingVertex(&g_meshStaging[z * (c + 1) + x], r * s, top - h, r * co, u, v);
+            // rise - h - drop, in that order: each step rounds in float.
+            SetStagingVertex(&g_meshStaging[z * (c + 1) + x], r * s, rise - h - MESH_DOME_DROP, r * co, u, v);
         }
     }
     BuildMeshSlot(MESH_DOME, g_meshStaging, c, d);

@@ -163,6 +163,11 @@ DeviceCounters Device::Counters() const {
     return c;
 }
 
+void Device::RecordDraws(bool on) {
+    if (on) m_draws.clear();
+    m_recordDraws = on;
+}
+
 void Device::ResetCounters() {
     m_drawCalls = 0;
     m_backend->ResetCounters();
@@ -320,6 +325,8 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
 // ---------------------------------------------------------------------------
 // Hook access
 // ---------------------------------------------------------------------------
+
+Device* DeviceOf(IDirect3DDevice9* device) { return dynamic_cast<Device*>(device); }
 
 bool CountersOf(IDirect3DDevice9* device, DeviceCounters* out) {
     Device* d = dynamic_cast<Device*>(device);

@@ -11,7 +11,10 @@
 // end draws; the back end is reached only while the window is alive.
 #pragma once
 
+#include <vector>
+
 #include "d3d9_state.h"
+#include "testing/d3d9_testing.h"
 
 namespace d3d9 {
 
@@ -81,6 +84,9 @@ public:
     bool Activate();
     DeviceCounters Counters() const;
     void ResetCounters();
+    // The draw record of the test hooks: on clears it and starts recording.
+    void RecordDraws(bool on);
+    const std::vector<WinapiDrawRecord>& RecordedDraws() const { return m_draws; }
     bool ReadBackBuffer(int x, int y, int w, int h, uint32_t* out);
     Backend* GetBackend() { return m_backend; }
     // A resource's back-end copy is no longer wanted / was written.
@@ -95,7 +101,7 @@ private:
     void ResetBindings();
     void Touch(int group) { m_groupVersion[group] = ++m_versionCounter; }
     // Hands a checked draw to the back end with the state it is made in.
-    bool Submit(const DrawCall& call);
+    bool Submit(const DrawCall& call, UINT primitives);
     // Direct3D clears the stream binding that a user-pointer draw replaces.
     void FinishUpDraw();
 
@@ -105,6 +111,8 @@ private:
     bool m_windowGone = false;
     Backend* m_backend;
     uint64_t m_drawCalls = 0;
+    bool m_recordDraws = false;
+    std::vector<WinapiDrawRecord> m_draws;  // while m_recordDraws
     D3DPRESENT_PARAMETERS m_params;
     int m_bbWidth, m_bbHeight;
     bool m_hasDepth, m_hasStencil;

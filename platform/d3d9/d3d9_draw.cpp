@@ -74,7 +74,7 @@ bool PrimitiveVertices(D3DPRIMITIVETYPE type, UINT count, UINT* vertices) {
     return true;
 }
 
-bool Device::Submit(const DrawCall& call) {
+bool Device::Submit(const DrawCall& call, UINT primitives) {
     UpdateDerived(m_state, m_groupVersion, &m_derived);
     DrawState ds;
     ds.state = &m_state;
@@ -86,6 +86,7 @@ bool Device::Submit(const DrawCall& call) {
     m_dirty = 0;
     WarnUnsupportedStates(m_state);
     ++m_drawCalls;
+    if (m_recordDraws) m_draws.push_back({call.type, primitives, m_state.textures[0], m_state.fvf});
     return true;
 }
 
@@ -106,7 +107,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
     call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
     FillStream(m_state, vertexCount, &call);
     call.firstVertex = StartVertex;
-    return Submit(call) ? D3D_OK : D3DERR_INVALIDCALL;
+    return Submit(call, PrimitiveCount) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
@@ -155,7 +156,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
     call.indices = ib;
     call.startIndex = startIndex;
     call.baseVertex = BaseVertexIndex;
-    return Submit(call) ? D3D_OK : D3DERR_INVALIDCALL;
+    return Submit(call, primCount) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 void Device::FinishUpDraw() {
@@ -183,7 +184,7 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
         call.stride = VertexStreamZeroStride;
         call.userVertices = pVertexStreamZeroData;
         call.userBytes = (size_t)(count - 1) * VertexStreamZeroStride + layout->size;
-        Submit(call);
+        Submit(call, PrimitiveCount);
     }
     FinishUpDraw();
     return D3D_OK;
@@ -221,7 +222,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
         call.userIndices = pIndexData;
         call.wideIndices = wide;
         call.baseVertex = -(INT)lo;
-        Submit(call);
+        Submit(call, PrimitiveCount);
     }
     FinishUpDraw();
     if (m_state.indices) m_state.indices->BindRelease();

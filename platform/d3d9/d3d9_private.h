@@ -296,6 +296,9 @@ HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behav
 
 // The counters of a device of this layer; false for any other object.
 bool CountersOf(IDirect3DDevice9* device, DeviceCounters* out);
+class Device;
+// The device of this layer behind an interface pointer; null for any other.
+Device* DeviceOf(IDirect3DDevice9* device);
 // Reads back the back buffer; see WinapiTest_ReadBackBuffer.
 bool ReadBack(IDirect3DDevice9* device, int x, int y, int w, int h, uint32_t* out);
 

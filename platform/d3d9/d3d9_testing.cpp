@@ -11,6 +11,15 @@ uint64_t WinapiTest_DrawCallCount(IDirect3DDevice9* device) {
     return device && d3d9::CountersOf(device, &c) ? c.drawCalls : 0;
 }
 
+void WinapiTest_RecordDraws(IDirect3DDevice9* device, bool on) {
+    if (d3d9::Device* d = d3d9::DeviceOf(device)) d->RecordDraws(on);
+}
+
+std::vector<WinapiDrawRecord> WinapiTest_RecordedDraws(IDirect3DDevice9* device) {
+    d3d9::Device* d = d3d9::DeviceOf(device);
+    return d ? d->RecordedDraws() : std::vector<WinapiDrawRecord>();
+}
+
 uint64_t WinapiTest_BufferUploadBytes(IDirect3DDevice9* device) {
     d3d9::DeviceCounters c;
     return device && d3d9::CountersOf(device, &c) ? c.bufferUploadBytes : 0;

@@ -5,13 +5,16 @@
 // needed); this file packs the result into a managed vertex buffer and a
 // 16- or 32-bit index buffer on the caller's device and wraps them in a mesh.
 //
-// State and lifetime: none at module level. Each XMesh holds a reference on
+// State and lifetime: at module level only the reasons of the latest failed
+// loads, kept for tests (nothing is printed) for the life of the process.
+// Each XMesh holds a reference on
 // its device and owns its vertex buffer, index buffer, attribute buffer and
 // attribute table until its last Release. Each XBuffer owns one block of
 // bytes until its last Release.
 #include <d3dx9.h>
 
 #include "common/com_object.h"
+#include "testing/d3dx9_testing.h"
 #include "xfile_parser.h"
 
 #include <errno.h>
@@ -26,6 +29,14 @@
 #include <vector>
 
 namespace {
+
+std::vector<std::string> g_loadMessages;
+const size_t kLoadMessagesKept = 64;
+
+void NoteLoadFailure(LPCSTR file, const std::string& why) {
+    if (g_loadMessages.size() >= kLoadMessagesKept) g_loadMessages.erase(g_loadMessages.begin());
+    g_loadMessages.push_back(std::string(file) + ": " + why);
+}
 
 // A block of bytes handed out through ID3DXBuffer.
 class XBuffer : public winapi::ComObject<ID3DXBuffer> {
@@ -291,11 +302,13 @@ HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice, 
     std::string error;
     HRESULT hr = ReadWholeFile(pFilename, &bytes, &error);
     if (FAILED(hr)) {
+        NoteLoadFailure(pFilename, "cannot read: " + error);
         return hr;
     }
     xfile::MeshData mesh;
     xfile::Status status = xfile::ParseXFile(bytes.data(), bytes.size(), &mesh, &error);
     if (status != xfile::Status::Ok) {
+        NoteLoadFailure(pFilename, error);
         return status == xfile::Status::OutOfMemory ? E_OUTOFMEMORY : D3DXERR_INVALIDDATA;
     }
     bytes = std::vector<uint8_t>();
@@ -310,6 +323,9 @@ HRESULT LoadMesh(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice, 
     if (!xmesh) return E_OUTOFMEMORY;
     hr = xmesh->Upload(mesh);
     if (FAILED(hr)) {
+        char code[16];
+        snprintf(code, sizeof code, "0x%08x", (unsigned)hr);
+        NoteLoadFailure(pFilename, std::string("the device refused the mesh buffers (") + code + ")");
         xmesh->Release();
         return hr;
     }
@@ -363,3 +379,7 @@ extern "C" HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LP
         return E_OUTOFMEMORY;
     }
 }
+
+const std::vector<std::string>& WinapiTest_MeshLoadMessages() { return g_loadMessages; }
+
+void WinapiTest_ClearMeshLoadMessages() { g_loadMessages.clear(); }

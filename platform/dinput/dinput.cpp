@@ -8,7 +8,14 @@
 // - the keyboard focus: the SDL window that has it (from window focus events,
 //   seeded from SDL_GetKeyboardFocus), or the test hook's forced answer, and a
 //   count of focus losses. Every loss releases all keys: a key let go while
-//   the program was in the background must not stay down.
+//   the program was in the background must not stay down. Every gain takes
+//   the physical keyboard as it is (asked of the X server, or the test
+//   hook's stand-in), as DirectInput reads it: a key held all through the
+//   change reads as held and makes no new trigger. SDL does not know about
+//   such a key and drops its release, so until SDL sees it go down again it
+//   is "held by the hardware" and each read asks the hardware once more.
+//   Where the hardware cannot be asked (no X11: Wayland, the offscreen
+//   driver) every key starts up, and a key held through must be pressed again.
 // The listener that feeds this state is installed by the first
 // DirectInput8Create and stays for the life of the process. Objects are COM
 // reference counted and deleted by their last Release.
@@ -31,6 +38,9 @@ namespace {
 
 struct KeyboardState {
     BYTE keys[256] = {};
+    bool fromHardware[256] = {};  // down by the physical state, unknown to SDL
+    bool physicalHooked = false;
+    BYTE physical[256] = {};  // the test hook's physical keyboard
     uint32_t focusWindowId = 0;
     bool forced = false;
     bool forcedFocused = false;
@@ -39,7 +49,44 @@ struct KeyboardState {
 };
 KeyboardState g_kb;
 
-void ReleaseAll() { memset(g_kb.keys, 0, sizeof(g_kb.keys)); }
+void ReleaseAll() {
+    memset(g_kb.keys, 0, sizeof(g_kb.keys));
+    memset(g_kb.fromHardware, 0, sizeof(g_kb.fromHardware));
+}
+
+bool ReadHardware(uint32_t windowId, BYTE out[256]) {
+    if (g_kb.physicalHooked) {
+        memcpy(out, g_kb.physical, 256);
+        return true;
+    }
+    return ReadPhysicalKeys(SDL_GetWindowFromID(windowId), out);
+}
+
+// Focus gained: the keys are what the hardware holds now.
+void TakeHardwareKeys(uint32_t windowId) {
+    BYTE now[256];
+    ReleaseAll();
+    if (!ReadHardware(windowId, now)) return;
+    for (int k = 0; k < 256; ++k) {
+        g_kb.keys[k] = now[k] & 0x80;
+        g_kb.fromHardware[k] = (now[k] & 0x80) != 0;
+    }
+}
+
+// Before a read: a key held through the focus change whose release SDL
+// dropped is let go once the hardware says so.
+void RecheckHardwareKeys() {
+    bool any = false;
+    for (int k = 0; k < 256 && !any; ++k) any = g_kb.fromHardware[k];
+    BYTE now[256];
+    if (!any || !ReadHardware(g_kb.focusWindowId, now)) return;
+    for (int k = 0; k < 256; ++k) {
+        if (g_kb.fromHardware[k] && !(now[k] & 0x80)) {
+            g_kb.keys[k] = 0;
+            g_kb.fromHardware[k] = false;
+        }
+    }
+}
 
 void LoseFocus() {
     ++g_kb.focusLosses;
@@ -51,7 +98,10 @@ void OnSdlEvent(const SDL_Event& e, void*) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             uint8_t dik = DikFromScancode(e.key.keysym.scancode);
-            if (dik) g_kb.keys[dik] = e.type == SDL_KEYDOWN ? 0x80 : 0x00;
+            if (dik) {
+                g_kb.keys[dik] = e.type == SDL_KEYDOWN ? 0x80 : 0x00;
+                g_kb.fromHardware[dik] = false;
+            }
             return;
         }
         case SDL_WINDOWEVENT:
@@ -59,7 +109,7 @@ void OnSdlEvent(const SDL_Event& e, void*) {
             if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
                 if (g_kb.focusWindowId != 0 && g_kb.focusWindowId != e.window.windowID) LoseFocus();
                 g_kb.focusWindowId = e.window.windowID;
-                ReleaseAll();  // start from what is pressed from now on
+                TakeHardwareKeys(e.window.windowID);
             } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 if (g_kb.focusWindowId == e.window.windowID) {
                     g_kb.focusWindowId = 0;
@@ -143,6 +193,7 @@ public:
             acquired_ = false;
             return DIERR_INPUTLOST;
         }
+        if (!g_kb.forced) RecheckHardwareKeys();
         memcpy(lpvData, g_kb.keys, sizeof(g_kb.keys));
         return DI_OK;
     }
@@ -222,6 +273,11 @@ extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, R
 void WinapiTest_SetKey(BYTE dik, bool down) { winapi::g_kb.keys[dik] = down ? 0x80 : 0x00; }
 
 void WinapiTest_ReleaseAllKeys() { winapi::ReleaseAll(); }
+
+void WinapiTest_SetPhysicalKeys(const BYTE* keys) {
+    winapi::g_kb.physicalHooked = keys != nullptr;
+    if (keys) memcpy(winapi::g_kb.physical, keys, 256);
+}
 
 void WinapiTest_ForceKeyboardFocus(bool forced, bool focused) {
     if (forced && !focused) winapi::LoseFocus();

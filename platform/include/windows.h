@@ -142,6 +142,7 @@ typedef struct _RGNDATA RGNDATA;  // only passed as a null dirty region
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_INVALID_INDEX 1413L
 #define ERROR_CANNOT_FIND_WND_CLASS 1407L
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 #define NO_ERROR 0L
@@ -376,6 +377,9 @@ BOOL WINAPI AdjustWindowRect(LPRECT lpRect, DWORD dwStyle, BOOL bMenu);
 int WINAPI GetSystemMetrics(int nIndex);
 HCURSOR WINAPI LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect);
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex);
 
 BOOL WINAPI PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
 BOOL WINAPI TranslateMessage(const MSG* lpMsg);

@@ -4,6 +4,8 @@
 #include <d3d9.h>
 #include <stdint.h>
 
+#include <vector>
+
 struct SDL_Window;
 
 // Reads back pixels of the device's back buffer as drawn so far in this frame
@@ -13,6 +15,19 @@ bool WinapiTest_ReadBackBuffer(IDirect3DDevice9* device, int x, int y, int w, in
 
 // Number of Draw*Primitive* calls the device has carried out since it was created.
 uint64_t WinapiTest_DrawCallCount(IDirect3DDevice9* device);
+
+// One draw call as the device carried it out: the primitive type and count,
+// the texture bound to stage 0 (null for none) and the FVF.
+struct WinapiDrawRecord {
+    D3DPRIMITIVETYPE type;
+    UINT primitives;
+    IDirect3DBaseTexture9* texture;
+    DWORD fvf;
+};
+// Starts (on = true, clearing what was recorded) or stops recording the
+// device's draw calls; the record is read with WinapiTest_RecordedDraws.
+void WinapiTest_RecordDraws(IDirect3DDevice9* device, bool on);
+std::vector<WinapiDrawRecord> WinapiTest_RecordedDraws(IDirect3DDevice9* device);
 
 // Bytes of vertex and index data the device has handed to GL since it was
 // created (buffer uploads, repacks and streamed draws).

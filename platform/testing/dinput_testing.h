@@ -17,3 +17,8 @@ void WinapiTest_ReleaseAllKeys();
 // offscreen video driver it posts that event itself), so a test that relies
 // on real focus pumps messages after ShowWindow before acquiring.
 void WinapiTest_ForceKeyboardFocus(bool forced, bool focused);
+
+// Stands in for the physical keyboard (256 bytes, 0x80 = held) that is asked
+// when a window of ours gains the focus and, while a key held through that
+// change is down, before each read. Null asks the X server again.
+void WinapiTest_SetPhysicalKeys(const BYTE* keys);

@@ -4,5 +4,6 @@
 
 #include "win32_testing.h"
 #include "d3d9_testing.h"
+#include "d3dx9_testing.h"
 #include "dinput_testing.h"
 #include "xaudio2_testing.h"

@@ -52,9 +52,12 @@ bool CloseQueuedFor(HWND hwnd) {
 
 // One close request per window while the last one is still waiting: SDL
 // reports a click on the close box both as a window event and, for the last
-// window, as SDL_QUIT.
+// window, as SDL_QUIT. A disabled window (the owner of an open message box)
+// ignores its close box, as on Windows.
 void QueueCloseRequest(HWND hwnd) {
     if (!hwnd || CloseQueuedFor(hwnd)) return;
+    const WindowRecord* rec = FindWindowRecord(hwnd);
+    if (rec && rec->disabled) return;
     t_queue.posted.push_back(MakeMessage(hwnd, WM_CLOSE, 0, 0));
 }
 

@@ -7,9 +7,10 @@
 // - the test hook (answer and the recorded calls) and the "box shown"
 //   callback, set and cleared by tests only.
 // While a box is open it runs its own event loop: no game frame runs. The
-// keyboard belongs to the box; close requests and focus changes of other
-// windows are still turned into their messages, other input for them is
-// dropped, as Windows does for a disabled owner. When the box closes, the
+// keyboard belongs to the box; the owner window is disabled for the box's
+// lifetime (a click on its close box does nothing), close requests and focus
+// changes of other windows are still turned into their messages, other input
+// for them is dropped, as Windows does. When the box closes, the
 // OpenGL context that was current before is made current again and the
 // keyboard goes back to the owner window.
 #include "common/winapi_internal.h"
@@ -488,6 +489,9 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
     box.windowId = SDL_GetWindowID(box.window);
     SetUtf8WindowName(box.window, caption);
     if (ownerSdl) SDL_SetWindowModalFor(box.window, ownerSdl);
+    WindowRecord* ownerRecord = ownerSdl ? FindWindowRecord(hWnd) : nullptr;
+    const bool ownerWasDisabled = ownerRecord && ownerRecord->disabled;
+    if (ownerRecord) ownerRecord->disabled = true;
 
     int numKeys = 0;
     const Uint8* keys = SDL_GetKeyboardState(&numKeys);
@@ -528,6 +532,9 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
         DeliverSends(sends);
     }
 
+    // The owner may have been destroyed by a message the box's loop delivered.
+    ownerRecord = ownerSdl ? FindWindowRecord(hWnd) : nullptr;
+    if (ownerRecord) ownerRecord->disabled = ownerWasDisabled;
     SDL_DestroyRenderer(box.renderer);
     SDL_DestroyWindow(box.window);
     if (glContext && glWindow) SDL_GL_MakeCurrent(glWindow, glContext);

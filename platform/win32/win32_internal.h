@@ -42,6 +42,7 @@ struct WindowRecord {
     int clientWidth;
     int clientHeight;
     bool destroying;
+    bool disabled;  // owner of an open message box: close requests are dropped
 };
 
 // The live window behind a handle (null for unknown or destroyed handles).

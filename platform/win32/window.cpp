@@ -362,6 +362,23 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     return TRUE;
 }
 
+// The style and extended style a window was created with (WS_VISIBLE added
+// while it is shown); no other index is kept.
+LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex) {
+    WindowRecord* rec = winapi::FindWindowRecord(hWnd);
+    if (!rec) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    if (nIndex == GWL_STYLE) {
+        const bool shown = (SDL_GetWindowFlags(rec->sdl) & SDL_WINDOW_SHOWN) != 0;
+        return (LONG)((rec->style & ~(DWORD)WS_VISIBLE) | (shown ? WS_VISIBLE : 0));
+    }
+    if (nIndex == GWL_EXSTYLE) return (LONG)rec->exStyle;
+    SetLastError(ERROR_INVALID_INDEX);
+    return 0;
+}
+
 BOOL WINAPI GetClientRect(HWND hWnd, LPRECT lpRect) {
     WindowRecord* rec = winapi::FindWindowRecord(hWnd);
     if (!rec || !lpRect) {

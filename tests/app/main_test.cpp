@@ -97,6 +97,10 @@ TEST_F(QuitTest, CancelKeepsTheWindowAndOkQuitsWithZero) {
     ASSERT_TRUE(GetClientRect(window_, &r));
     EXPECT_EQ(r.right - r.left, SCREEN_WIDTH);
     EXPECT_EQ(r.bottom - r.top, SCREEN_HEIGHT);
+    // A caption with the close and minimise boxes; no sizing border, no maximise box.
+    const DWORD style = (DWORD)GetWindowLongA(window_, GWL_STYLE) & ~(DWORD)WS_VISIBLE;
+    EXPECT_EQ(style, (DWORD)0x00CA0000);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0u);
     EXPECT_EQ(Ask(IDOK, WM_KEYDOWN, VK_SPACE), -1);
     ExpectAsked(0);
     EXPECT_EQ(Ask(IDCANCEL, WM_KEYDOWN, VK_ESCAPE), -1);

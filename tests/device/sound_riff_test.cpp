@@ -91,6 +91,13 @@ TEST_F(SoundFileTest, SearchEndsWithNotFoundOnMissingOrUnreachableChunks) {
     // seek it would even point backwards and loop forever).
     EXPECT_EQ(Search(RiffWave({Chunk("JUNK", {1, 2, 3, 4}, 0xFFFFFFF8), Chunk("fmt ", PcmFormat())}), CODE_FMT).hr,
               S_FALSE);
+    // A chunk after the end of the RIFF data (RIFF size 4 + 8 + 16 = 28 covers
+    // "WAVE" and the format only) is not part of the file's chunks.
+    Bytes trailing = RiffWave({Chunk("fmt ", PcmFormat())});
+    ASSERT_EQ(trailing[4], 28);
+    const Bytes after = Chunk("data", ToneSamples(10));
+    trailing.insert(trailing.end(), after.begin(), after.end());
+    EXPECT_EQ(Search(trailing, CODE_DATA).hr, S_FALSE);
     // A file whose first chunk is not RIFF: not found right after that chunk.
     EXPECT_EQ(Search(Chunk("JUNK", ValidWave()), CODE_RIFF).hr, S_FALSE);
     EXPECT_EQ(Search(Bytes(), CODE_RIFF).hr, S_FALSE);
@@ -98,6 +105,10 @@ TEST_F(SoundFileTest, SearchEndsWithNotFoundOnMissingOrUnreachableChunks) {
 
 TEST_F(SoundFileTest, ValidFilesLoadIntoOneVoiceEachAndAreClosed) {
     m_dir.WriteAllSounds();
+    // PCM with a nonsense cbSize plays on Windows: the field is ignored for PCM.
+    Bytes pcmWithExtra = PcmFormat();
+    AppendU16(pcmWithExtra, 0xFFFF);
+    WriteBytes(SOUND_TEST_FILES[BGM_GAME1], RiffWave({Chunk("fmt ", pcmWithExtra), Chunk("data", ToneSamples(10))}));
     EXPECT_TRUE(InitSound(NULL));
     EXPECT_TRUE(WinapiTest_MessageBoxes().empty());
     for (int i = 0; i < BGM_COUNT; i++) {
@@ -117,6 +128,8 @@ TEST_F(SoundFileTest, DamagedFileStopsLoadingWithTheMessageOfItsStep) {
     Bytes bigFmt = PcmFormat();
     bigFmt.resize(42, 0);
     Bytes hugeExtra = PcmFormat();
+    hugeExtra[0] = 0xFE;  // WAVE_FORMAT_EXTENSIBLE, whose cbSize counts
+    hugeExtra[1] = 0xFF;
     AppendU16(hugeExtra, 0xFFFF);  // cbSize far beyond the 40-byte record
     Bytes truncatedFmt = RiffWave({Chunk("fmt ", PcmFormat())});
     truncatedFmt.resize(28);

@@ -151,10 +151,9 @@ Outcome Play(const AssetFile& file, Damage damage) {
     DamagedRunDir dir(file.path, damage);
     Outcome run;
     GameHarness h;
-    h.UseRunDir(dir.Path());
     CapturedOutput output;
     FrameClock clock;
-    run.started = h.Start();
+    run.started = h.Start(GameHarness::kNoPixels, dir.Path().c_str());
     if (run.started) {
         if (file.kind == kTexture) {
             run.slotEmpty = GetTexture(file.index) == nullptr;

@@ -5,6 +5,7 @@
 
 #include <math.h>
 
+#include "app/renderer.h"
 #include "app/scene.h"
 #include "device/keyboard.h"
 #include "game/fish.h"
@@ -12,6 +13,12 @@
 #include "game/radar.h"
 #include "harness.h"
 #include "ci_skip.h"
+#include "ui2d/sprite.h"
+#include "ui2d/texture.h"
+#include "winapi_testing.h"
+
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -66,8 +73,8 @@ TEST_F(BoatTest, HoldingWApproachesThreeTenthsPerFrame) {
         lastZ = z;
         lastStep = step;
     }
-    // 0.3 * (1 - 0.99^400)
-    EXPECT_NEAR(lastStep, 0.3 * (1.0 - pow(0.99, 400)), 1e-4);
+    // 0.3 x (1 - 0.99^400), with 0.99^400 = 0.017951
+    EXPECT_NEAR(lastStep, 0.294615f, 1e-4);
     // Much later the damped velocity settles where the step is 0.3.
     Steps(2000, {DIK_W});
     EXPECT_NEAR(GetPlayerMove().z / 0.99f, 0.3f, 1e-4);
@@ -231,6 +238,92 @@ TEST_F(BoatTest, RadarMarksTheBoatAndTheFish) {
     UpdateRadar();
     EXPECT_LT(GetRadarPlayer().y, boat.y);
     UninitRadar();
+}
+
+TEST_F(BoatTest, FishStandAtTheirPlacesWithTheirKindsPitch) {
+    UpdateFishGame1();
+    struct Expect {
+        int index;
+        float x, y, z;   // manta-men 1.5 below their place
+        float sinPitch;  // row 2 of RotationX: (0, cos, sin)
+    } expect[] = {
+        {0, 100.0f, 0.5f, 0.0f, 1.0f},     // tuna-man, pitch pi/2
+        {8, 0.0f, 0.5f, 0.0f, 1.0f},       // the shark, pi/2
+        {9, -60.0f, -1.0f, 60.0f, -1.0f},  // manta-men, 3 pi/2
+        {12, 60.0f, -1.0f, -60.0f, -1.0f},
+    };
+    for (const Expect& e : expect) {
+        SCOPED_TRACE(e.index);
+        const D3DXMATRIX& m = GetFish()[e.index].mtxWorld;
+        EXPECT_FLOAT_EQ(m._41, e.x);
+        EXPECT_FLOAT_EQ(m._42, e.y);
+        EXPECT_FLOAT_EQ(m._43, e.z);
+        EXPECT_NEAR(m._22, 0.0f, 1e-6);
+        EXPECT_NEAR(m._23, e.sinPitch, 1e-6);
+        EXPECT_NEAR(m._32, -e.sinPitch, 1e-6);
+        EXPECT_FLOAT_EQ(m._11, 1.0f);
+    }
+}
+
+// The radar corner of the screen (x 1380..1679, y 0..299) as `draw` leaves it.
+std::vector<uint32_t> RadarPixels(const std::function<void()>& draw) {
+    LPDIRECT3DDEVICE9 device = GetDevice();
+    device->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    device->BeginScene();
+    draw();
+    std::vector<uint32_t> pixels(300 * 300);
+    EXPECT_TRUE(WinapiTest_ReadBackBuffer(device, 1380, 0, 300, 300, pixels.data()));
+    device->EndScene();
+    return pixels;
+}
+
+// The radar read back from the GL back end: a game of its own that draws.
+class RadarPixelsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s_drawn = s_pixels.Start(GameHarness::kPixels); }
+    static void TearDownTestSuite() { s_pixels.Stop(); }
+    void SetUp() override {
+        if (!s_drawn) SKIP_OR_FAIL_IN_CI() << "no display or device to draw the game on";
+        InitFishGame1();
+        InitPlayer();
+    }
+    static GameHarness s_pixels;
+    static bool s_drawn;
+};
+GameHarness RadarPixelsTest::s_pixels;
+bool RadarPixelsTest::s_drawn = false;
+
+TEST_F(RadarPixelsTest, RadarDrawsTheArrowAndMarkersOnTheirPixels) {
+    InitRadar();
+    UpdateRadar();
+    const std::vector<uint32_t> drawn = RadarPixels(DrawRadar);
+    UninitRadar();
+    // Radar points worked out from the fish table: ((x + 150) x 5/6, (150 - z) x 5/6).
+    const float marks[13][2] = {{208.333333f, 125.0f}, {191.666667f, 125.0f}, {25.0f, 125.0f},
+                                {41.666667f, 125.0f},  {125.0f, 25.0f},       {125.0f, 41.666667f},
+                                {125.0f, 208.333333f}, {125.0f, 191.666667f}, {125.0f, 125.0f},
+                                {75.0f, 75.0f},        {75.0f, 175.0f},       {175.0f, 75.0f},
+                                {175.0f, 175.0f}};
+    const std::vector<uint32_t> expected = RadarPixels([&marks] {
+        DrawSprite(TEXTURE_RADERGRID, 1380.0f, 0.0f);
+        // The boat at (0, -20) heading 0: radar point (125, 141.67), corner 12.5 up and left.
+        DrawSpriteRotate(TEXTURE_CURSOL, 1492.5f, 129.166667f, 0, 0, 25, 25, 12.5f, 12.5f, 1.0f, 1.0f, 0.0f);
+        for (const auto& m : marks) DrawSprite(TEXTURE_FISH, 1380.0f + m[0] - 12.5f, m[1] - 12.5f);
+    });
+    int off = 0;
+    for (size_t i = 0; i < drawn.size(); i++) {
+        for (int shift : {0, 8, 16, 24}) {
+            const int a = (int)((drawn[i] >> shift) & 0xFF), b = (int)((expected[i] >> shift) & 0xFF);
+            if (abs(a - b) > 2) {
+                ++off;
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(off, 0) << "pixels of the radar that differ from the markers drawn by hand";
+    // Not a blank comparison: the markers stand out from the bare grid.
+    const std::vector<uint32_t> grid = RadarPixels([] { DrawSprite(TEXTURE_RADERGRID, 1380.0f, 0.0f); });
+    EXPECT_NE(grid, expected);
 }
 
 }  // namespace

@@ -255,15 +255,32 @@ TEST_F(FightTest, TensionBreaksTheLineAtTwoHundred) {
     // The good side raises the tension by one per frame.
     ReelGood(100);
     EXPECT_EQ(GetTension(), 100);
-    ReelGood(59);
-    EXPECT_EQ(GetTension(), 159);
+    ReelGood(99);
+    EXPECT_EQ(GetTension(), 199);
     EXPECT_FALSE(EndRequested());
-    while (!EndRequested()) {
-        Step({DIK_DOWN, WrongSide()});
-        ASSERT_LE(GetTension(), 201);
-    }
-    EXPECT_GE(GetTension(), 200);
+    ReelGood(1);
+    EXPECT_EQ(GetTension(), 200);
+    EXPECT_TRUE(EndRequested()) << "the line breaks at exactly 200";
     EXPECT_EQ(GetCatchScore(), 0);
+
+}
+
+TEST_F(FightTest, StrikeCutInShowsForTheFirstSixtyFightFrames) {
+    Strike();  // the strike's frame is the fight's first
+    LPDIRECT3DDEVICE9 device = GetDevice();
+    ASSERT_NE(device, nullptr);
+    auto drawsOfAFrame = [device] {
+        const uint64_t before = WinapiTest_DrawCallCount(device);
+        DrawPlayerGame2();
+        return WinapiTest_DrawCallCount(device) - before;
+    };
+    const uint64_t first = drawsOfAFrame();
+    Steps(59, {});
+    EXPECT_EQ(drawsOfAFrame(), first) << "still shown in the 60th fight frame";
+    Step({});
+    EXPECT_EQ(drawsOfAFrame(), first - 1) << "gone from the 61st";
+    Steps(5, {});
+    EXPECT_EQ(drawsOfAFrame(), first - 1);
 }
 
 TEST_F(FightTest, BreakWarningDrawnFromTensionOneSixty) {

@@ -30,13 +30,13 @@ const char* SceneName(int scene) {
     }
 }
 
-bool GameHarness::Start(Drawing drawing) {
+bool GameHarness::Start(Drawing drawing, const char* runDirectory) {
     // Headless runs get a GL context without a display.
     if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
 
     // The game reads model/, asset/texture/ and SE/ from the working directory.
-    if (chdir(m_runDir.c_str()) != 0) return false;
+    if (chdir(runDirectory) != 0) return false;
 
     char rankingTemplate[] = "/tmp/tideangler-ranking-XXXXXX";
     const int fd = mkstemp(rankingTemplate);
@@ -94,6 +94,18 @@ void GameHarness::Stop() {
     WinapiTest_ForceKeyboardFocus(false, false);
     WinapiTest_RemoveMessageBoxHook();
     if (!m_rankingPath.empty()) unlink(m_rankingPath.c_str());
+}
+
+int GameHarness::CloseAndFinish() {
+    WinapiTest_InstallMessageBoxHook(IDOK);
+    if (m_hWnd) PostMessageA(m_hWnd, WM_CLOSE, 0, 0);
+    const int code = RunMessageLoop();
+    m_hWnd = nullptr;  // destroyed by the close
+    if (m_running) {
+        Uninit();
+        m_running = false;
+    }
+    return code;
 }
 
 GameHarness::~GameHarness() { Stop(); }

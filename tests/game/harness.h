@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <stdlib.h>
+
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -21,11 +23,14 @@ public:
     // Creates the game window and runs Init in the run directory (assets),
     // with message boxes answered OK without a window. False when there is no
     // display, device or sound driver to run on.
-    bool Start(Drawing drawing = kNoPixels);
-    // The folder the game runs in (its assets); GAME_RUN_DIR unless set.
-    void UseRunDir(const std::string& dir) { m_runDir = dir; }
+    bool Start(Drawing drawing = kNoPixels, const char* runDirectory = GAME_RUN_DIR);
     // Runs Uninit and destroys the window.
     void Stop();
+    // Ends the run as the program does: the window's close box (the quit box
+    // answered OK), the message loop until WM_QUIT, then Uninit. Returns the
+    // loop's exit code.
+    int CloseAndFinish();
+    HWND Window() const { return m_hWnd; }
     ~GameHarness();
 
     // Holds exactly these keys (all others up), as key events of the window,
@@ -53,7 +58,6 @@ private:
     std::vector<KeySet> m_script;
     KeySet m_held;
     std::string m_rankingPath;
-    std::string m_runDir = GAME_RUN_DIR;
 };
 
 // A scene's name for test messages: "title", "game1", ...

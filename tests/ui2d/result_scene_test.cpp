@@ -158,6 +158,16 @@ TEST(ResultDrawing, BlinkingLetterHighlightAndPrompt) {
         Press(NONE);
     }
     EXPECT_EQ(promptFrames, 50);
+
+    // Up or Down while the edited letter is hidden shows the new letter at once.
+    Press(LEFT);
+    for (int key : {UP, DOWN}) {
+        while (GetResultBlink() % 60 != 55) Press(NONE);
+        ASSERT_EQ(OfTexture(ScreenSprites(), TEXTURE_ALPHABET).size(), 2u);
+        Press(key);
+        EXPECT_EQ(GetResultBlink(), 0);
+        EXPECT_EQ(OfTexture(ScreenSprites(), TEXTURE_ALPHABET).size(), 3u);
+    }
 }
 
 TEST(ResultDrawing, ScoreShowsAsExactlySixRedDigits) {
@@ -289,16 +299,21 @@ TEST(ResultScene, EntryRestartsTheTitleMusicAndSpaceFadesToTheTitle) {
     UpdateResult();
     UpdateFade();
     EXPECT_TRUE(IsSceneChangeRequested());
+    // The name is final from here: arrows during the fade change nothing.
+    const BYTE duringFade[16] = {DIK_LEFT, 0, DIK_UP, 0, DIK_LEFT, DIK_DOWN, 0, DIK_RIGHT};
     for (int i = 0; i < 16; i++) {
-        keys.Frame({});
+        if (duringFade[i]) keys.Frame({duringFade[i]});
+        else keys.Frame({});
         UpdateResult();
         UpdateFade();
     }
+    EXPECT_EQ(GetResultCursor(), 3);
     EXPECT_EQ(GetFadeAlpha(), 255);
     EXPECT_EQ(GetNextScene(), SCENE_GAME2) << "no switch before full black";
     keys.Frame({});
     UpdateResult();
     EXPECT_EQ(GetNextScene(), SCENE_TITLE);
+    EXPECT_STREQ(GetResultName(), "BZA");
     EXPECT_FALSE(IsSceneChangeRequested());
     SetNextScene(GetScene());
 }

@@ -77,26 +77,24 @@ TEST_F(CameraTest, FollowsATurningBoatOneFrameLateWithoutTilting)
     InitPlayer();
     InitCamera();
     WinapiTest_ReleaseAllKeys();
-    WinapiTest_SetKey(DIK_W, true);
-    WinapiTest_SetKey(DIK_D, true);
-    D3DXVECTOR3 previousPosition = GetPlayerPosition();
-    D3DXVECTOR3 previousHeading = GetPlayerHeading();
-    for (int frame = 0; frame < 300; frame++) {
+    WinapiTest_SetKey(DIK_D, true);  // turning on the spot at (0, -20), 0.1 degrees a frame
+    D3DXVECTOR3 previousEye = GetCameraEye();
+    for (int frame = 1; frame <= 1801; frame++) {
         UpdateKeyboard();
         UpdateCamera();
-        const D3DXVECTOR3 boat = GetPlayerPosition();
-        const D3DXVECTOR3 heading = GetPlayerHeading();
-        // The next view is taken from 6 units behind the boat as it stands now.
-        ExpectVectorNear(GetCameraEye(), boat + D3DXVECTOR3(0, 3, 0) - heading * 6.0f);
-        if (frame > 0) {
-            // This frame's view looks at the point 3 above where the boat stood
-            // at the previous call, from the same height.
-            ExpectVectorNear(GetCameraAt(), previousPosition + D3DXVECTOR3(0, 3, 0));
-            const D3DXVECTOR3 eye = previousPosition + D3DXVECTOR3(0, 3, 0) - previousHeading * 6.0f;
-            ExpectMatrixNear(GetViewMatrix(), LookAt(eye, GetCameraAt()));
+        // This frame's view is taken from where the previous call left the
+        // eye, upright, towards the point 3 above the boat.
+        ExpectMatrixNear(GetViewMatrix(), LookAt(previousEye, GetCameraAt()));
+        previousEye = GetCameraEye();
+        if (frame == 901 || frame == 1801) {
+            // 900 turns: the boat faces +x, so the eye is 6 to its -x side;
+            // 1800: it faces -z, the eye is 6 to its +z side. Always 3 above it.
+            SCOPED_TRACE(frame);
+            const D3DXVECTOR3 eye = GetCameraEye();
+            EXPECT_NEAR(eye.x, frame == 901 ? -6.0f : 0.0f, 1e-2f);
+            EXPECT_NEAR(eye.z, frame == 901 ? -20.0f : -14.0f, 1e-2f);
+            EXPECT_NEAR(eye.y - GetPlayerPosition().y, 3.0f, 1e-5f);
         }
-        previousPosition = boat;
-        previousHeading = heading;
         UpdatePlayerGame1();
         if (HasFailure()) {
             FAIL() << "frame " << frame;
@@ -104,9 +102,6 @@ TEST_F(CameraTest, FollowsATurningBoatOneFrameLateWithoutTilting)
     }
     WinapiTest_ReleaseAllKeys();
     UpdateKeyboard();
-    // The boat did turn and move, so the test above followed a real course.
-    EXPECT_GT(fabsf(GetPlayerHeading().x), 0.1f);
-    EXPECT_GT(fabsf(GetPlayerPosition().z + 20.0f) + fabsf(GetPlayerPosition().x), 0.5f);
 }
 
 }  // namespace

@@ -207,6 +207,15 @@ TEST_F(MeshTest, DomeRisesFromTheRimToTheApex)
         EXPECT_NEAR(rim.position.y, -100.0f, 1e-3f);
         EXPECT_NEAR(hypotf(rim.position.x, rim.position.z), 350.0f * 20.0f / 21.0f, 1e-2f);
     }
+    // Row heights (20 x 10 - h) - 100 in single precision, h summed row by
+    // row from z x 10 / 21 x 2; subtracting 100 before h would put rows 2-5,
+    // 7-9 and 11 one float step off.
+    const float rowHeight[20] = {
+        0x1.8c30c4p+6f, 0x1.849248p+6f, 0x1.792494p+6f, 0x1.69e7ap+6f,   0x1.56db6cp+6f,  0x1.4p+6f,     0x1.255554p+6f,
+        0x1.06db7p+6f,  0x1.c9249p+5f,  0x1.7cf3dp+5f,  0x1.29249p+5f,   0x1.9b6db8p+4f,  0x1.aaaabp+3f, 0.0f,
+        -0x1.c9249p+3f, -0x1.d8618p+4f, -0x1.6db6d8p+5f, -0x1.f6db68p+5f, -0x1.43cf38p+6f, -0x1.8ffffcp+6f};
+    for (int z = 1; z <= 20; z++)
+        for (int x = 0; x <= 20; x++) EXPECT_EQ(v[z * 21 + x].position.y, rowHeight[z - 1]) << z << ", " << x;
     // Each ring lower and wider than the one above.
     for (int z = 1; z <= 20; z++) {
         EXPECT_LT(v[z * 21].position.y, v[(z - 1) * 21].position.y) << "row " << z;

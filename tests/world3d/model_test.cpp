@@ -218,10 +218,17 @@ TEST_F(ModelTest, DrawRunsOneLitSubsetPerMaterialWithTheCallersMatrix)
     D3DXMatrixTranslation(&world, 1.0f, 2.0f, 3.0f);
 
     BeginTestFrame(0xFF000000);
-    const uint64_t before = WinapiTest_DrawCallCount(Device());
+    WinapiTest_RecordDraws(Device(), true);
     DrawModel(MODEL_FLOAT, world);
-    EXPECT_EQ(WinapiTest_DrawCallCount(Device()), before + 3);
+    WinapiTest_RecordDraws(Device(), false);
     EndTestFrame();
+    // One draw per subset, each with its own material's texture: only the second has one.
+    const std::vector<WinapiDrawRecord> draws = WinapiTest_RecordedDraws(Device());
+    ASSERT_EQ(draws.size(), 3u);
+    ASSERT_NE(GetModelTexture(MODEL_FLOAT, 1), nullptr);
+    EXPECT_EQ(draws[0].texture, nullptr);
+    EXPECT_EQ(draws[1].texture, GetModelTexture(MODEL_FLOAT, 1));
+    EXPECT_EQ(draws[2].texture, nullptr);
 
     DWORD lighting = FALSE, diffuseSource = 99, ambientSource = 99;
     Device()->GetRenderState(D3DRS_LIGHTING, &lighting);

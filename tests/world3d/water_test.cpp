@@ -178,7 +178,7 @@ TYPED_TEST(WaterTest, FrontReachesAVertexOneUnitAwayInThe17thUpdate)
     water->Update();
     v = ReadVertices<TypeParam>();
     EXPECT_NEAR(v[vertex].rippleDistance[slot], -0.02f, 1e-5f);
-    const float step = (float)(0.006f * 7.97f * cos(-0.02));
+    const float step = 0.0478104f;  // 0.006 x 7.97 x cos(-0.02)
     EXPECT_NEAR(v[vertex].rippleHeight[slot], step, 1e-6f);
     EXPECT_NEAR(v[vertex].y, 0.00001f + step, 1e-6f);
     // The game's ripple is kept: its strength does not fade.

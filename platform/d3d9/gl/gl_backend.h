@@ -119,6 +119,7 @@ private:
     bool m_abandoned = false;
     int m_bbWidth, m_bbHeight;
     bool m_hasDepth;
+    bool m_depth16;  // D3DFMT_D16 asked for: a 16-bit depth renderbuffer
     bool m_alphaWrites;  // A8R8G8B8 back buffer: alpha is stored
     bool m_clipControl = false;
     bool m_flipY = false;

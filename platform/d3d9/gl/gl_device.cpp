@@ -50,8 +50,12 @@ Backend* CreateGLBackend(SDL_Window* window, const D3DPRESENT_PARAMETERS& params
                                           &stencilBits);
     glGetError();  // a drawable without depth may report the query as an error
     const bool wantStencil = params.EnableAutoDepthStencil && params.AutoDepthStencilFormat == D3DFMT_D24S8;
+    // D3DFMT_D16 keeps 16 bits of depth, no more: the window's drawable has
+    // 24 as a rule, so such a device draws into a buffer of its own.
+    const bool want16 = params.EnableAutoDepthStencil && params.AutoDepthStencilFormat == D3DFMT_D16;
     const bool offscreen = dw != (int)params.BackBufferWidth || dh != (int)params.BackBufferHeight ||
-                           (params.EnableAutoDepthStencil && depthBits < 16) || (wantStencil && stencilBits < 8);
+                           (params.EnableAutoDepthStencil && depthBits < 16) || (wantStencil && stencilBits < 8) ||
+                           (want16 && depthBits != 16);
 
     GLBackend* backend = new (std::nothrow) GLBackend(window, context, params);
     if (!backend) {
@@ -72,6 +76,7 @@ GLBackend::GLBackend(SDL_Window* window, void* context, const D3DPRESENT_PARAMET
     m_bbWidth = (int)params.BackBufferWidth;
     m_bbHeight = (int)params.BackBufferHeight;
     m_hasDepth = params.EnableAutoDepthStencil != 0;
+    m_depth16 = m_hasDepth && params.AutoDepthStencilFormat == D3DFMT_D16;
     m_alphaWrites = params.BackBufferFormat == D3DFMT_A8R8G8B8;
 }
 
@@ -113,8 +118,18 @@ bool GLBackend::Init(bool needOffscreen) {
         if (m_hasDepth) {
             glGenRenderbuffers(1, &m_fboDepth);
             glBindRenderbuffer(GL_RENDERBUFFER, m_fboDepth);
-            glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_bbWidth, m_bbHeight);
-            glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
+            // DEPTH_COMPONENT16 is a format every GL 3.3 implementation must
+            // render to; should one still refuse it, the device gets 24 bits
+            // (finer, never coarser) rather than no depth at all.
+            if (m_depth16) {
+                glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, m_bbWidth, m_bbHeight);
+                glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
+            }
+            if (!m_depth16 || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+                glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, 0);
+                glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_bbWidth, m_bbHeight);
+                glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
+            }
         }
         const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
         if (status != GL_FRAMEBUFFER_COMPLETE) {

@@ -291,7 +291,15 @@ TEST_F(D3D9Test, DepthTestDefaultsToLessEqualWithWrites) {
     ASSERT_EQ(D3D_OK, DrawRect(0, 0, 20, 20, 0xFFFFFFFF, 0.25f));  // equal no longer passes
     EXPECT_EQ(0xFF0000FFu, Pixel(10, 10));
 
+    // D3DFMT_D16 holds 16 bits: 0.25 x 65535 = 16383.75 and 0.250005 x 65535 =
+    // 16384.08 both store as 16384, so the second passes LESSEQUAL (with 24
+    // bits it would lie 84 steps behind and stay hidden).
     m_dev->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+    ClearTo(0xFF000000);
+    ASSERT_EQ(D3D_OK, DrawRect(0, 0, 20, 20, 0xFFFF0000, 0.25f));
+    ASSERT_EQ(D3D_OK, DrawRect(0, 0, 20, 20, 0xFF00FF00, 0.250005f));
+    EXPECT_EQ(0xFF00FF00u, Pixel(10, 10));
+
     m_dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     ClearTo(0xFF000000);
     ASSERT_EQ(D3D_OK, DrawRect(0, 0, 20, 20, 0xFFFF0000, 0.25f));

@@ -313,6 +313,7 @@ protected:
     }
     void TearDown() override {
         WinapiTest_ForceKeyboardFocus(false, false);
+        WinapiTest_SetPhysicalKeys(nullptr);
         if (dev_) dev_->Release();
         if (di_) di_->Release();
         if (window_) DestroyWindow(window_);
@@ -379,4 +380,39 @@ TEST_F(ForegroundKeyboard, LossAndReturnBetweenTwoReadsStillLoseTheDevice) {
     Read(dev_, DIERR_INPUTLOST);
     EXPECT_EQ(dev_->Acquire(), DI_OK);
     Read(dev_);
+}
+
+TEST_F(ForegroundKeyboard, AKeyHeldThroughAFocusChangeStaysHeldUntilTheHardwareLetsGo) {
+    BYTE physical[256] = {};
+    WinapiTest_SetPhysicalKeys(physical);
+    PushFocus(Id(window_), true);
+    Pump();
+    ASSERT_EQ(dev_->Acquire(), DI_OK);
+    physical[DIK_W] = 0x80;
+    WinapiTest_SetPhysicalKeys(physical);
+    PushKey(Id(window_), true, SDL_SCANCODE_W);
+    Pump();
+    EXPECT_EQ(Down(Read(dev_)), (std::vector<int>{DIK_W}));
+
+    PushFocus(Id(window_), false);  // W stays held while another program has the keyboard
+    Pump();
+    Read(dev_, DIERR_INPUTLOST);
+    PushFocus(Id(window_), true);
+    Pump();
+    ASSERT_EQ(dev_->Acquire(), DI_OK);
+    EXPECT_EQ(Down(Read(dev_)), (std::vector<int>{DIK_W}));
+    EXPECT_EQ(Down(Read(dev_)), (std::vector<int>{DIK_W}));
+
+    physical[DIK_W] = 0;  // let go: SDL never reports this release
+    WinapiTest_SetPhysicalKeys(physical);
+    EXPECT_TRUE(Down(Read(dev_)).empty());
+}
+
+TEST(DirectInputKeymap, XKeyCodesAreKernelNumbersPlusEight) {
+    char keymap[32] = {};
+    for (int x : {25, 65, 111, 116, 113, 105}) keymap[x / 8] |= (char)(1 << (x % 8));  // W Space Up Down Left RCtrl
+    uint8_t keys[256];
+    winapi::DikStateFromKeymap(keymap, keys);
+    std::vector<BYTE> v(keys, keys + 256);
+    EXPECT_EQ(Down(v), (std::vector<int>{0x11, 0x39, 0x9D, 0xC8, 0xCB, 0xD0}));
 }

@@ -12,10 +12,12 @@ namespace {
 
 // Mesa's llvmpipe frees memory of LLVM's JIT with free() that LLVM allocated
 // with operator new, which AddressSanitizer reports as an alloc-dealloc
-// mismatch (and no suppression can name). Its softpipe driver draws the same
-// without LLVM; it is chosen before any GL library is loaded, unless the
-// environment already names a driver.
-[[maybe_unused]] const bool g_softpipe = setenv("GALLIUM_DRIVER", "softpipe", 0) == 0;
+// mismatch (and no suppression can name). Its softpipe driver, with the
+// vertex stage not compiled by LLVM either, draws the same without it; both
+// are chosen before any GL library is loaded, unless the environment already
+// says otherwise.
+[[maybe_unused]] const bool g_softpipe =
+    setenv("GALLIUM_DRIVER", "softpipe", 0) == 0 && setenv("DRAW_USE_LLVM", "0", 0) == 0;
 
 }  // namespace
 
@@ -43,5 +45,8 @@ extern "C" const char* __lsan_default_suppressions() {
         // the display connection stays open until exit).
         "leak:libX11.so\n"
         // D-Bus connection state SDL opens for screensaver / IME queries.
-        "leak:libdbus-1.so\n";
+        "leak:libdbus-1.so\n"
+        // SDL's own tables (hints, audio driver lists) that live until
+        // SDL_Quit, which a Windows program, and so our layer, never calls.
+        "leak:libSDL2-2.0.so\n";
 }

@@ -22,6 +22,15 @@
 
 namespace {
 
+// AddressSanitizer keeps freed blocks in quarantine and its allocator keeps
+// its own books: heap and resident figures say nothing there, and its leak
+// checker takes their place.
+#if defined(__SANITIZE_ADDRESS__)
+const bool kMemoryFiguresMeanSomething = false;
+#else
+const bool kMemoryFiguresMeanSomething = true;
+#endif
+
 long ResidentKiB() {
     std::ifstream statm("/proc/self/statm");
     long pages = 0, resident = 0;
@@ -73,8 +82,10 @@ TEST(Soak, WholeCyclesLeaveNoGrowth) {
            cycles, frames, frames / cycles, objects, heapGrowth, rss, rss + rssGrowth, maxRss);
     // No growth: a leak of even one small block a cycle would pass these
     // bounds only over thousands of cycles; LeakSanitizer sees the rest.
-    EXPECT_LE(heapGrowth, 64) << "KiB of heap gained after the first cycles";
-    EXPECT_LE(rssGrowth, 1024) << "KiB of resident memory gained after the first cycles";
+    if (kMemoryFiguresMeanSomething) {
+        EXPECT_LE(heapGrowth, 64) << "KiB of heap gained after the first cycles";
+        EXPECT_LE(rssGrowth, 1024) << "KiB of resident memory gained after the first cycles";
+    }
     h.Stop();
 }
 

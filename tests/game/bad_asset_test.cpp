@@ -144,7 +144,7 @@ struct Outcome {
     CycleResult cycle;
     std::vector<WinapiMessageBoxRecord> boxes;
     bool slotEmpty = false;       // the texture's, model's or sound's own slot
-    bool othersLoaded = true;     // every other texture, model and sound of its kind (as the design has them)
+    bool othersLoaded = true;     // the other textures / models load; sounds load up to the failed one
     std::string printed;
 };
 

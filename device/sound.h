@@ -19,5 +19,11 @@ void StopSound(int index);
 void StopSoundAll(void);
 
 // The RIFF chunk reader behind InitSound.
+// Reads a wave file from its open handle: the "fmt " record (at most the 40
+// bytes of a WAVEFORMATEXTENSIBLE, zero-filled beyond the chunk) and a new[]
+// block with the samples of the "data" chunk, which the caller then owns.
+// nullptr on success; else the warning of the step that failed, with nothing
+// allocated (*data null, *dataSize 0).
+const char* ReadWaveFile(HANDLE file, WAVEFORMATEXTENSIBLE* format, BYTE** data, DWORD* dataSize);
 HRESULT SearchChunk(HANDLE file, DWORD code, DWORD* chunkSize, DWORD* chunkDataPosition);
 HRESULT ReadChunk(HANDLE file, void* buffer, DWORD bufferSize, DWORD bufferOffset);

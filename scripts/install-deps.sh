@@ -17,7 +17,8 @@ for flag in "$@"; do
   case "$flag" in
     --test)
       PACKAGES="$PACKAGES libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox \
-        desktop-file-utils appstream lintian dpkg-dev clang-format" ;;
+        desktop-file-utils appstream lintian dpkg-dev clang-format \
+        clang libclang-rt-14-dev" ;;
     --windows)
       PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
         wine wine64 xvfb xauth x11-utils xdotool imagemagick" ;;

@@ -14,6 +14,8 @@
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
 
+#include <windows.h>
+
 #include <stdio.h>
 #include <string.h>
 #include <string>
@@ -244,22 +246,48 @@ int ClampToDigits(int value, int digits) {
     return value < limit ? value : limit - 1;
 }
 
-// Appends "name\nscore\n" in one write, then flushes and closes, so a reader
-// never sees half a record. A file that cannot be opened or written (the
-// share unreachable, no permission) costs the record and nothing else.
+// Appends "name\nscore\n" whole or not at all. Several game processes, here
+// or on other machines sharing the file, may append at once: an exclusive
+// lock on the file (which network shares honour) keeps their records apart,
+// and the record goes at the end as it is under the lock. A short or failed
+// write or flush cuts the file back to its length before the append. A file
+// that cannot be opened, locked or written (the share unreachable, no
+// permission, the disk full) costs this record and nothing else.
 void AppendRanking(void) {
     char record[64];
     int length = snprintf(record, sizeof(record), "%s\n%d\n", g_resultName, g_resultScore);
     if (length <= 0 || (size_t)length >= sizeof(record)) {
         return;
     }
-    FILE* file = fopen(g_rankingPath.c_str(), "a");
-    if (file == NULL) {
+    HANDLE file = CreateFileA(g_rankingPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
         return;
     }
-    fwrite(record, 1, (size_t)length, file);
-    fflush(file);
-    fclose(file);
+    OVERLAPPED whole = {};  // the lock covers every byte the file has or may get
+    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole)) {
+        CloseHandle(file);
+        return;
+    }
+    LARGE_INTEGER size;
+    bool written = false;
+    if (GetFileSizeEx(file, &size)) {
+        LONG high = size.u.HighPart;
+        SetLastError(NO_ERROR);
+        const bool atEnd = SetFilePointer(file, (LONG)size.u.LowPart, &high, FILE_BEGIN) != INVALID_SET_FILE_POINTER ||
+                           GetLastError() == NO_ERROR;
+        DWORD done = 0;
+        written = atEnd && WriteFile(file, record, (DWORD)length, &done, NULL) && done == (DWORD)length &&
+                  FlushFileBuffers(file);
+        if (!written && atEnd) {
+            high = size.u.HighPart;
+            SetFilePointer(file, (LONG)size.u.LowPart, &high, FILE_BEGIN);
+            SetEndOfFile(file);
+            FlushFileBuffers(file);
+        }
+    }
+    UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole);
+    CloseHandle(file);
 }
 
 const char* GetRankingPath(void) { return g_rankingPath.c_str(); }

@@ -1,8 +1,12 @@
-// D3DXCreateTextureFromFileA: image files (PNG, JPEG, BMP, TGA and the other
-// formats stb_image reads) into managed A8R8G8B8 textures with a full chain
-// of box-filtered mip levels. As D3DX does for its default sizes, a side
-// that is not a power of two is rounded up to one, and the image is scaled
-// to it with D3DX's default (triangle) filter.
+// D3DXCreateTextureFromFileA and D3DXCreateTextureFromFileInMemory: PNG and
+// JPEG images into managed A8R8G8B8 textures with a full chain of
+// box-filtered mip levels. Those are the formats the game's textures come in;
+// the decoder is built with no others, so a damaged or hostile file reaches
+// as little decoding code as possible. Files, sides and pixel counts are
+// capped (see below): anything larger is D3DXERR_INVALIDDATA, not gigabytes.
+// As D3DX does for its default sizes, a side that is not a power of two is
+// rounded up to one, and the image is scaled to it with D3DX's default
+// (triangle) filter.
 //
 // Stateless: each call reads the file, decodes it into a temporary RGBA
 // buffer, creates the texture through the public IDirect3DDevice9 interface,
@@ -24,9 +28,10 @@
 #include <string>
 #include <vector>
 
-// Images larger than this on either side are rejected as invalid data rather
-// than decoded into gigabytes of memory.
-#define STBI_MAX_DIMENSIONS 16384
+// Images larger than this on either side are rejected as invalid data.
+#define STBI_MAX_DIMENSIONS 4096
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
 #define STB_IMAGE_STATIC
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_FAILURE_USERMSG
@@ -46,7 +51,10 @@
 namespace {
 
 // Files bigger than this are not images the game could mean.
-const long kMaxImageFileBytes = 256L * 1024L * 1024L;
+const long kMaxImageFileBytes = 32L * 1024L * 1024L;
+// Nor are images of more pixels (16 MiB as RGBA; the game's largest has
+// 1.5 million). Checked from the header before anything is decoded.
+const long long kMaxImagePixels = 4LL * 1024 * 1024;
 
 // Looks up one path component in `dir` ignoring case; true with the real name.
 bool FindCaseInsensitive(const std::string& dir, const std::string& name, std::string* real) {
@@ -129,6 +137,46 @@ HRESULT ReadWholeFile(const std::string& path, std::vector<unsigned char>* out) 
 struct Rgba {
     unsigned char r, g, b, a;
 };
+
+// False when a JPEG holds a Huffman table (DHT) with more than 256 codes or
+// one that runs past its segment. stb_image builds such a table past the end
+// of its arrays, so these files never reach it. Walks every marker segment,
+// including those between the scans of a progressive file; anything that is
+// not a JPEG passes untouched.
+bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
+    if (n < 2 || p[0] != 0xFF || p[1] != 0xD8) return true;
+    size_t i = 2;
+    while (i + 1 < n) {
+        if (p[i] != 0xFF) {  // entropy-coded data: skip to the next marker
+            ++i;
+            continue;
+        }
+        const unsigned char m = p[i + 1];
+        if (m == 0xFF) {  // fill byte
+            ++i;
+            continue;
+        }
+        i += 2;
+        if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD8)) continue;  // stuffed byte, RSTn, SOI: no length
+        if (m == 0xD9) return true;                                        // EOI
+        if (i + 2 > n) return true;  // cut short: the decoder reports it
+        const size_t length = (size_t(p[i]) << 8) | p[i + 1];
+        if (length < 2) return true;
+        const size_t end = i + length;
+        if (m == 0xC4) {
+            size_t t = i + 2;
+            while (t < end) {
+                if (t + 17 > end || t + 17 > n) return false;
+                size_t codes = 0;
+                for (size_t k = 1; k <= 16; ++k) codes += p[t + k];
+                if (codes > 256 || t + 17 + codes > end) return false;
+                t += 17 + codes;
+            }
+        }
+        i = end;
+    }
+    return true;
+}
 
 // One box-filtered step from a (sw x sh) image to (dw x dh): every target
 // texel averages the source texels its footprint touches. Colours are
@@ -283,14 +331,28 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
     std::vector<unsigned char> bytes;
     HRESULT hr = ReadWholeFile(ResolvePath(pSrcFile), &bytes);
     if (FAILED(hr)) return hr;
+    return D3DXCreateTextureFromFileInMemory(pDevice, bytes.data(), static_cast<UINT>(bytes.size()), ppTexture);
+}
+
+HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData, UINT SrcDataSize,
+                                                 LPDIRECT3DTEXTURE9* ppTexture) {
+    if (ppTexture) *ppTexture = NULL;
+    if (!pDevice || !pSrcData || !ppTexture || SrcDataSize == 0) return D3DERR_INVALIDCALL;
+    if (SrcDataSize > static_cast<UINT>(kMaxImageFileBytes)) return D3DXERR_INVALIDDATA;
+    const stbi_uc* data = static_cast<const stbi_uc*>(pSrcData);
+    const int size = static_cast<int>(SrcDataSize);
 
     int w = 0, h = 0, comp = 0;
-    stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &comp, 4);
-    if (!pixels || w <= 0 || h <= 0) {
+    if (!JpegHuffmanTablesFit(data, SrcDataSize)) return D3DXERR_INVALIDDATA;
+    if (!stbi_info_from_memory(data, size, &w, &h, &comp) || w <= 0 || h <= 0 ||
+        static_cast<long long>(w) * h > kMaxImagePixels) {
+        return D3DXERR_INVALIDDATA;
+    }
+    stbi_uc* pixels = stbi_load_from_memory(data, size, &w, &h, &comp, 4);
+    if (!pixels || w <= 0 || h <= 0 || static_cast<long long>(w) * h > kMaxImagePixels) {
         if (pixels) stbi_image_free(pixels);
         return D3DXERR_INVALIDDATA;
     }
-    std::vector<unsigned char>().swap(bytes);
     std::vector<Rgba> level(reinterpret_cast<Rgba*>(pixels), reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
     stbi_image_free(pixels);
 
@@ -303,7 +365,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
         level.swap(next);
     }
     IDirect3DTexture9* tex = NULL;
-    hr = pDevice->CreateTexture(cw, ch, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, NULL);
+    HRESULT hr = pDevice->CreateTexture(cw, ch, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, NULL);
     if (FAILED(hr) || !tex) return FAILED(hr) ? hr : E_FAIL;
 
     const DWORD levels = tex->GetLevelCount();

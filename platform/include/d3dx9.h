@@ -141,6 +141,8 @@ typedef ID3DXBuffer* LPD3DXBUFFER;
 // ---- textures ----
 extern "C" HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile,
                                                      LPDIRECT3DTEXTURE9* ppTexture);
+extern "C" HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCVOID pSrcData,
+                                                            UINT SrcDataSize, LPDIRECT3DTEXTURE9* ppTexture);
 
 // ---- fonts ----
 struct ID3DXSprite;

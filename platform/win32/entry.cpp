@@ -12,6 +12,7 @@
 // the libraries it loads at code to load or files to write with that group.
 #include <windows.h>
 
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -87,6 +88,9 @@ void SettleSetGroupId() {
 int main(int argc, char** argv) {
     SettleSetGroupId();
     static std::string cmdline = CommandLine(argc, argv);
+    // A write past the file-size limit fails with ERROR_DISK_FULL, as on
+    // Windows, instead of killing the program.
+    signal(SIGXFSZ, SIG_IGN);
     int code = WinMain(&g_instance, NULL, &cmdline[0], SW_SHOWDEFAULT);
     // As when a Windows program returns from WinMain: the process ends with
     // that code at once, without waiting for or tearing down threads that are

@@ -1,10 +1,17 @@
 // Win32 file calls over POSIX descriptors: CreateFileA, SetFilePointer,
-// ReadFile, WriteFile and CloseHandle (which also accepts the process and
-// thread pseudo-handles).
+// ReadFile, WriteFile, GetFileSizeEx, SetEndOfFile, FlushFileBuffers,
+// LockFileEx / UnlockFileEx and CloseHandle (which also accepts the process
+// and thread pseudo-handles).
 //
-// State: the table of open file handles, from CreateFileA to CloseHandle.
-// Handle values are never reused, so a second CloseHandle of the same value
-// fails instead of closing some later file. Process-wide, behind a mutex.
+// State: the table of open file handles, from CreateFileA to CloseHandle,
+// each with the byte ranges it has locked. Handle values are never reused, so
+// a second CloseHandle of the same value fails instead of closing some later
+// file. Process-wide, behind a mutex.
+//
+// Locks are open-file-description locks (fcntl F_OFD_SETLKW): like Windows
+// locks they belong to the handle, not to the process, and NFS and SMB
+// mounts pass them on to the server. They are advisory here: a program that
+// does not lock can still write, where Windows would refuse it.
 #include "win32/win32_internal.h"
 
 #include <windows.h>
@@ -17,13 +24,21 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace {
+
+struct LockedRange {
+    uint64_t offset;
+    uint64_t length;
+    bool exclusive;
+};
 
 struct OpenFile {
     int fd;
     bool canRead;
     bool canWrite;
+    std::vector<LockedRange> locks;
 };
 
 std::mutex g_filesMutex;
@@ -62,7 +77,9 @@ DWORD ErrorFromErrno(int err, const std::string& path) {
         case EMFILE:
         case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
         case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-        case ENOSPC: return ERROR_DISK_FULL;
+        case ENOSPC:
+        case EFBIG:
+        case EDQUOT: return ERROR_DISK_FULL;
         case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
         case EBADF: return ERROR_INVALID_HANDLE;
         case EINVAL: return ERROR_INVALID_PARAMETER;
@@ -143,7 +160,7 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
         std::lock_guard<std::mutex> lock(g_filesMutex);
         value = g_nextFileHandle;
         g_nextFileHandle += 4;
-        g_files[value] = OpenFile{fd, wantRead, wantWrite};
+        g_files[value] = OpenFile{fd, wantRead, wantWrite, {}};
     }
     // As Windows reports it: the call succeeded on a file that was already there.
     SetLastError(existedBefore ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -266,6 +283,180 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
     }
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = total;
     if (lpOverlapped) lpOverlapped->InternalHigh = total;
+    return TRUE;
+}
+
+BOOL WINAPI GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* lpFileSize) {
+    OpenFile file;
+    if (!LookUp(hFile, &file)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!lpFileSize) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    struct stat st;
+    if (fstat(file.fd, &st) != 0) {
+        SetLastError(ErrorFromErrno(errno, std::string()));
+        return FALSE;
+    }
+    lpFileSize->QuadPart = (LONGLONG)st.st_size;
+    return TRUE;
+}
+
+// Cuts or extends the file to the current position (the position stays).
+BOOL WINAPI SetEndOfFile(HANDLE hFile) {
+    OpenFile file;
+    if (!LookUp(hFile, &file)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!file.canWrite) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const off_t position = lseek(file.fd, 0, SEEK_CUR);
+    if (position < 0 || ftruncate(file.fd, position) != 0) {
+        SetLastError(ErrorFromErrno(errno, std::string()));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Data and size on the disk (or the server) before it returns. Windows wants
+// write access for it.
+BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
+    OpenFile file;
+    if (!LookUp(hFile, &file)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!file.canWrite) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    int result;
+    while ((result = fsync(file.fd)) != 0 && errno == EINTR) {
+    }
+    if (result != 0) {
+        SetLastError(errno == EIO ? ERROR_WRITE_FAULT : ErrorFromErrno(errno, std::string()));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+namespace {
+
+// The range an OVERLAPPED and a 64-bit count name, as a struct flock. A range
+// reaching past the largest off_t locks "to the end and beyond" (l_len 0).
+struct flock RangeLock(short type, uint64_t offset, uint64_t length) {
+    struct flock fl = {};
+    fl.l_type = type;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = (off_t)offset;
+    fl.l_len = (length > (uint64_t)INT64_MAX - offset) ? 0 : (off_t)length;
+    return fl;
+}
+
+bool Overlaps(const LockedRange& r, uint64_t offset, uint64_t length) {
+    const uint64_t end = length > UINT64_MAX - offset ? UINT64_MAX : offset + length;
+    const uint64_t rEnd = r.length > UINT64_MAX - r.offset ? UINT64_MAX : r.offset + r.length;
+    return offset < rEnd && r.offset < end;
+}
+
+}  // namespace
+
+// Locks a byte range of the file (it may lie beyond the end) for this
+// handle: shared, or exclusive with LOCKFILE_EXCLUSIVE_LOCK. Waits for other
+// holders unless LOCKFILE_FAIL_IMMEDIATELY (then ERROR_LOCK_VIOLATION). A
+// range this handle already holds exclusively, or that overlaps one, cannot
+// be taken again (Windows would wait for itself forever; this fails).
+BOOL WINAPI LockFileEx(HANDLE hFile, DWORD dwFlags, DWORD dwReserved, DWORD nNumberOfBytesToLockLow,
+                       DWORD nNumberOfBytesToLockHigh, LPOVERLAPPED lpOverlapped) {
+    OpenFile file;
+    if (!LookUp(hFile, &file)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (dwReserved != 0 || !lpOverlapped || (nNumberOfBytesToLockLow == 0 && nNumberOfBytesToLockHigh == 0)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const bool exclusive = (dwFlags & LOCKFILE_EXCLUSIVE_LOCK) != 0;
+    const uint64_t offset = ((uint64_t)lpOverlapped->OffsetHigh << 32) | lpOverlapped->Offset;
+    const uint64_t length = ((uint64_t)nNumberOfBytesToLockHigh << 32) | nNumberOfBytesToLockLow;
+    for (const LockedRange& r : file.locks) {
+        if ((exclusive || r.exclusive) && Overlaps(r, offset, length)) {
+            SetLastError(ERROR_LOCK_VIOLATION);
+            return FALSE;
+        }
+    }
+    if (offset > (uint64_t)INT64_MAX) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // Shared locks of one handle on overlapping ranges would merge into one
+    // OFD lock and the first unlock would drop both; Windows keeps them apart.
+    // Only non-overlapping ranges reach fcntl more than once.
+    struct flock fl = RangeLock(exclusive ? F_WRLCK : F_RDLCK, offset, length);
+    const int command = (dwFlags & LOCKFILE_FAIL_IMMEDIATELY) ? F_OFD_SETLK : F_OFD_SETLKW;
+    int result;
+    while ((result = fcntl(file.fd, command, &fl)) != 0 && errno == EINTR) {
+    }
+    if (result != 0) {
+        const int err = errno;
+        SetLastError(err == EAGAIN || err == EACCES || err == EDEADLK ? ERROR_LOCK_VIOLATION
+                     : err == ENOLCK                                  ? ERROR_NOT_ENOUGH_MEMORY
+                                                                      : ErrorFromErrno(err, std::string()));
+        return FALSE;
+    }
+    {
+        std::lock_guard<std::mutex> lock(g_filesMutex);
+        auto it = g_files.find((uintptr_t)hFile);
+        if (it != g_files.end()) it->second.locks.push_back({offset, length, exclusive});
+    }
+    if (lpOverlapped) lpOverlapped->Internal = 0;
+    return TRUE;
+}
+
+// Releases a range exactly as LockFileEx took it; any other range fails with
+// ERROR_NOT_LOCKED.
+BOOL WINAPI UnlockFileEx(HANDLE hFile, DWORD dwReserved, DWORD nNumberOfBytesToUnlockLow,
+                         DWORD nNumberOfBytesToUnlockHigh, LPOVERLAPPED lpOverlapped) {
+    if (dwReserved != 0 || !lpOverlapped) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const uint64_t offset = ((uint64_t)lpOverlapped->OffsetHigh << 32) | lpOverlapped->Offset;
+    const uint64_t length = ((uint64_t)nNumberOfBytesToUnlockHigh << 32) | nNumberOfBytesToUnlockLow;
+    int fd = -1;
+    bool stillCovered = false;
+    {
+        std::lock_guard<std::mutex> lock(g_filesMutex);
+        auto it = g_files.find((uintptr_t)hFile);
+        if (it == g_files.end()) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return FALSE;
+        }
+        std::vector<LockedRange>& locks = it->second.locks;
+        size_t i = 0;
+        while (i < locks.size() && !(locks[i].offset == offset && locks[i].length == length)) ++i;
+        if (i == locks.size()) {
+            SetLastError(ERROR_NOT_LOCKED);
+            return FALSE;
+        }
+        locks.erase(locks.begin() + (ptrdiff_t)i);
+        // Another shared lock of this handle on an overlapping range keeps it.
+        for (const LockedRange& r : locks) stillCovered = stillCovered || Overlaps(r, offset, length);
+        fd = it->second.fd;
+    }
+    if (stillCovered) return TRUE;
+    struct flock fl = RangeLock(F_UNLCK, offset, length);
+    if (fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+        SetLastError(ErrorFromErrno(errno, std::string()));
+        return FALSE;
+    }
     return TRUE;
 }
 

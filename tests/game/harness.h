@@ -22,7 +22,7 @@ public:
     enum Drawing { kNoPixels, kPixels };
     // Creates the game window and runs Init in the run directory (assets),
     // with message boxes answered OK without a window. False when there is no
-    // display or device to run on.
+    // display, device or sound driver to run on.
     bool Start(Drawing drawing = kNoPixels, const char* runDirectory = GAME_RUN_DIR);
     // Runs Uninit and destroys the window.
     void Stop();
@@ -47,6 +47,8 @@ public:
 
     // Every frame's keys since Start, for replaying.
     const std::vector<KeySet>& Script() const { return m_script; }
+    // Drops the recorded script (long runs that replay nothing).
+    void ForgetScript() { std::vector<KeySet>().swap(m_script); }
     int FrameCount() const { return (int)m_script.size(); }
     const std::string& RankingPath() const { return m_rankingPath; }
 

@@ -183,7 +183,8 @@ TEST(ResultDrawing, ScoreShowsAsExactlySixRedDigits) {
         SCOPED_TRACE(c.score);
         InitResult();
         SetResultScore(c.score);
-        auto digits = OfTexture(ScreenSprites(), TEXTURE_NUMBER_RED);
+        const std::vector<ResultSprite> screen = ScreenSprites();  // the pointers below point into it
+        auto digits = OfTexture(screen, TEXTURE_NUMBER_RED);
         ASSERT_EQ(digits.size(), 6u);
         std::vector<ResultSprite> copy;
         for (const ResultSprite* d : digits) copy.push_back(*d);

@@ -30,6 +30,18 @@ void* operator new(size_t n) {
 }
 void operator delete(void* p) noexcept { free(p); }
 void operator delete(void* p, size_t) noexcept { free(p); }
+// The other forms too: a sanitizer runtime has its own for each, which must
+// not meet this file's free().
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+    ++t_allocations;
+    return malloc(n ? n : 1);
+}
+void* operator new[](size_t n) { return operator new(n); }
+void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { free(p); }
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete[](void* p, size_t) noexcept { free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { free(p); }
 
 namespace {
 

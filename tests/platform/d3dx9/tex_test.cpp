@@ -130,19 +130,70 @@ TEST_F(TextureFiles, PngIsRoundedUpToPowersOfTwoAndGetsBoxFilteredMipLevels) {
     EXPECT_NEAR(int(t.Texel(1, 0, 0) >> 24), 128, 1);
 }
 
-TEST_F(TextureFiles, JpegBmpAndTgaLoadAndPathsAreFoundAsOnWindows) {
+TEST_F(TextureFiles, JpegLoadsPathsAreFoundAsOnWindowsOtherFormatsDoNot) {
     Rgba img;
     for (int i = 0; i < 16 * 8; ++i) img.insert(img.end(), {30, 160, 220, 255});
     ASSERT_TRUE(stbi_write_jpg((dir + "a.jpg").c_str(), 16, 8, 4, img.data(), 95));
-    ASSERT_TRUE(stbi_write_bmp((dir + "a.bmp").c_str(), 16, 8, 4, img.data()));
-    ASSERT_TRUE(stbi_write_tga((dir + "Texture/Title_logo.tga").c_str(), 16, 8, 4, img.data()));
+    ASSERT_TRUE(stbi_write_jpg((dir + "Texture/Title_logo.jpg").c_str(), 16, 8, 4, img.data(), 95));
     // Backslashes and another case still name the file.
-    for (const std::string& p : {dir + "a.jpg", dir + "a.bmp", dir + "\\texture\\title_LOGO.TGA"}) {
+    for (const std::string& p : {dir + "a.jpg", dir + "\\texture\\title_LOGO.JPG"}) {
         const Loaded t = Load(p);
         ASSERT_FALSE(t.level.empty()) << p;
         EXPECT_EQ(t.level[0].w * 100 + t.level[0].h, 1608u) << p;
         ExpectNear(t.Texel(0, 7, 3), 0xFF1EA0DCu, 4, p);
     }
+    // The game has no BMP or TGA files; the decoder knows only PNG and JPEG.
+    ASSERT_TRUE(stbi_write_bmp((dir + "a.bmp").c_str(), 16, 8, 4, img.data()));
+    ASSERT_TRUE(stbi_write_tga((dir + "a.tga").c_str(), 16, 8, 4, img.data()));
+    Load(dir + "a.bmp", D3DXERR_INVALIDDATA);
+    Load(dir + "a.tga", D3DXERR_INVALIDDATA);
+}
+
+// Found by fuzz_texture: a Huffman table of more than 256 codes made the
+// decoder write past its tables (a sanitizer build stops there).
+TEST_F(TextureFiles, JpegWithAnOversizedHuffmanTableIsInvalidData) {
+    Rgba img;
+    for (int i = 0; i < 8 * 8; ++i) img.insert(img.end(), {200, 40, 90, 255});
+    ASSERT_TRUE(stbi_write_jpg((dir + "ok.jpg").c_str(), 8, 8, 4, img.data(), 90));
+    std::string bytes(1 << 16, '\0');
+    FILE* f = fopen((dir + "ok.jpg").c_str(), "rb");
+    bytes.resize(fread(&bytes[0], 1, bytes.size(), f));
+    fclose(f);
+    EXPECT_FALSE(Load(dir + "ok.jpg").level.empty());
+    const size_t dht = bytes.find("\xFF\xC4");
+    ASSERT_NE(dht, std::string::npos);
+    IDirect3DTexture9* tex = NULL;
+    std::string bad = bytes;
+    for (size_t k = 0; k < 16; ++k) bad[dht + 5 + k] = '\x20';  // 512 codes
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
+    bad = bytes;
+    bad[dht + 5 + 15] = '\xC8';  // 200 more codes than the segment holds
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
+    EXPECT_EQ(tex, nullptr);
+}
+
+TEST_F(TextureFiles, SidesAndPixelCountsAreCapped) {
+    // 4096 on a side loads; 4097 does not.
+    EXPECT_FALSE(Load(Png("wide.png", 4096, 1, Rgba(4096 * 4, 90))).level.empty());
+    Load(Png("wider.png", 4097, 1, Rgba(4097 * 4, 90)), D3DXERR_INVALIDDATA);
+    Load(Png("tall.png", 1, 4097, Rgba(4097 * 4, 90)), D3DXERR_INVALIDDATA);
+    // At most 4 Mi pixels: 2048 x 2048 loads, 2048 x 2049 does not.
+    EXPECT_FALSE(Load(Png("square.png", 2048, 2048, Rgba(2048 * 2048 * 4, 90))).level.empty());
+    Load(Png("big.png", 2048, 2049, Rgba(2048 * 2049 * 4, 90)), D3DXERR_INVALIDDATA);
+
+    // The same from memory; an empty block is a bad call.
+    std::string bytes(1 << 16, '\0');
+    FILE* f = fopen((dir + "wide.png").c_str(), "rb");
+    bytes.resize(fread(&bytes[0], 1, bytes.size(), f));
+    fclose(f);
+    IDirect3DTexture9* tex = NULL;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, bytes.data(), (UINT)bytes.size(), &tex), D3D_OK);
+    tex->Release();
+    tex = NULL;
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bytes.data(), (UINT)bytes.size() / 2, &tex),
+              D3DXERR_INVALIDDATA) << "a cut file";
+    EXPECT_EQ(tex, nullptr);
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bytes.data(), 0, &tex), D3DERR_INVALIDCALL);
 }
 
 TEST_F(TextureFiles, FailuresReturnAnErrorAndNoTexture) {

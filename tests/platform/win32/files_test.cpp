@@ -1,11 +1,14 @@
 // File calls of the Win32 layer: the error codes of CreateFileA, the
 // creation dispositions, SetFilePointer's 32-bit semantics, ReadFile at the
-// end of a file and the life of a handle.
+// end of a file, the life of a handle, size, cut, flush and byte-range locks.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <stdlib.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -214,4 +217,107 @@ TEST_F(Files, BackslashesSeparateFolders) {
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_EQ(Read(h, 4), "data");
     CloseHandle(h);
+}
+
+TEST_F(Files, SizeEndOfFileAndFlush) {
+    Write("r.txt", "ABC\n3000\n");
+    HANDLE h = Open("r.txt", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size = {};
+    ASSERT_TRUE(GetFileSizeEx(h, &size));
+    EXPECT_EQ(size.QuadPart, 9);
+
+    // Cut at the position, which stays where it was.
+    EXPECT_EQ(SetFilePointer(h, 4, NULL, FILE_BEGIN), 4u);
+    EXPECT_TRUE(SetEndOfFile(h));
+    EXPECT_EQ(SetFilePointer(h, 0, NULL, FILE_CURRENT), 4u);
+    EXPECT_TRUE(FlushFileBuffers(h));
+    EXPECT_EQ(Contents("r.txt"), "ABC\n");
+    // Past the end it extends with zeros.
+    EXPECT_EQ(SetFilePointer(h, 6, NULL, FILE_BEGIN), 6u);
+    EXPECT_TRUE(SetEndOfFile(h));
+    EXPECT_EQ(Contents("r.txt"), std::string("ABC\n\0\0", 6));
+    CloseHandle(h);
+
+    // A handle without write access can neither cut nor flush.
+    HANDLE r = Open("r.txt");
+    ASSERT_NE(r, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(SetEndOfFile(r));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(FlushFileBuffers(r));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(GetFileSizeEx(r, NULL));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    CloseHandle(r);
+    EXPECT_FALSE(GetFileSizeEx(r, &size));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+    EXPECT_EQ(Contents("r.txt").size(), 6u);
+}
+
+TEST_F(Files, LocksBelongToTheHandleAndEndWithIt) {
+    Write("lock.txt", "data");
+    HANDLE a = Open("lock.txt", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    HANDLE b = Open("lock.txt", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    ASSERT_NE(a, INVALID_HANDLE_VALUE);
+    ASSERT_NE(b, INVALID_HANDLE_VALUE);
+    OVERLAPPED whole = {}, tail = {};
+    tail.Offset = 100;  // beyond the end of the file
+
+    ASSERT_TRUE(LockFileEx(a, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));
+    // Another handle, even in this process, is kept out; so is `a` itself.
+    EXPECT_FALSE(LockFileEx(b, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 10, 0, &tail));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_LOCK_VIOLATION);
+    EXPECT_FALSE(LockFileEx(b, LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_LOCK_VIOLATION);
+    EXPECT_FALSE(LockFileEx(a, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &tail));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_LOCK_VIOLATION);
+
+    // Only the range as it was locked unlocks.
+    EXPECT_FALSE(UnlockFileEx(a, 0, 10, 0, &whole));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_LOCKED);
+    EXPECT_FALSE(UnlockFileEx(b, 0, MAXDWORD, MAXDWORD, &whole));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_LOCKED);
+    EXPECT_TRUE(UnlockFileEx(a, 0, MAXDWORD, MAXDWORD, &whole));
+    EXPECT_FALSE(UnlockFileEx(a, 0, MAXDWORD, MAXDWORD, &whole));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_NOT_LOCKED);
+
+    // Shared locks live side by side and keep an exclusive one out.
+    EXPECT_TRUE(LockFileEx(a, 0, 0, 4, 0, &whole));
+    EXPECT_TRUE(LockFileEx(b, LOCKFILE_FAIL_IMMEDIATELY, 0, 4, 0, &whole));
+    EXPECT_FALSE(LockFileEx(b, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 2, 0, &whole));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_LOCK_VIOLATION);
+    EXPECT_TRUE(LockFileEx(b, LOCKFILE_EXCLUSIVE_LOCK, 0, 2, 0, &tail));  // apart from them
+
+    // Closing a handle releases what it held.
+    EXPECT_TRUE(CloseHandle(b));
+    EXPECT_TRUE(UnlockFileEx(a, 0, 4, 0, &whole));
+    HANDLE c = Open("lock.txt", GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    ASSERT_NE(c, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(LockFileEx(c, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole));
+    EXPECT_FALSE(LockFileEx(a, 0, 0, 0, 0, &whole));  // an empty range
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(CloseHandle(c));
+    EXPECT_TRUE(CloseHandle(a));
+}
+
+TEST_F(Files, WritePastTheFileSizeLimitReportsADiskFull) {
+    const std::string path = Path("big.bin");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {7, 7};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        DWORD done = 99;
+        const BOOL ok = WriteFile(h, "0123456789A", 11, &done, NULL);
+        const DWORD error = GetLastError();
+        _exit(h != INVALID_HANDLE_VALUE && !ok && error == ERROR_DISK_FULL && done == 7 ? 0 : 1);
+    }
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 6000 && (ended = waitpid(pid, &status, WNOHANG)) == 0; i++) usleep(5000);
+    if (ended == 0) kill(pid, SIGKILL);
+    EXPECT_TRUE(ended == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_EQ(Contents("big.bin"), "0123456");
 }

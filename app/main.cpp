@@ -7,9 +7,10 @@
 // State: the frame counters and the last measured frame rate, and the clock
 // time at which the last frame began. All zero at program start; Init resets them.
 //
-// Lifetime: WinMain owns the whole run: window, Init, loop until WM_QUIT,
-// Uninit. If Init fails the program ends at once and the operating system
-// takes back whatever was made. Everything runs on the thread of WinMain.
+// Lifetime: WinMain (app/winmain.cpp) owns the whole run: window, Init, loop
+// until WM_QUIT, Uninit. If Init fails the program ends at once and the
+// operating system takes back whatever was made. Everything runs on the thread
+// of WinMain.
 #include "app/main.h"
 
 #include "app/debugtext.h"
@@ -38,22 +39,6 @@ static int g_fpsFrameCount = 0;
 static double g_fpsTime = 0.0;
 static float g_fps = 0.0f;
 static double g_lastFrameTime = 0.0;
-
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow) {
-    RegisterGameWindowClass(hInstance);
-    HWND hWnd = CreateGameWindow(hInstance);
-    if (hWnd == NULL) {
-        return -1;
-    }
-    ShowWindow(hWnd, nCmdShow);
-
-    if (!Init(hInstance, hWnd)) {
-        return -1;
-    }
-    int exitCode = RunMessageLoop();
-    Uninit();
-    return exitCode;
-}
 
 bool RegisterGameWindowClass(HINSTANCE hInstance) {
     WNDCLASSA windowClass;

@@ -1,6 +1,8 @@
 // D3DXCreateTextureFromFileA: image files (PNG, JPEG, BMP, TGA and the other
 // formats stb_image reads) into managed A8R8G8B8 textures with a full chain
-// of box-filtered mip levels.
+// of box-filtered mip levels. As D3DX does for its default sizes, a side
+// that is not a power of two is rounded up to one, and the image is scaled
+// to it with D3DX's default (triangle) filter.
 //
 // Stateless: each call reads the file, decodes it into a temporary RGBA
 // buffer, creates the texture through the public IDirect3DDevice9 interface,
@@ -18,6 +20,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -167,6 +170,87 @@ void Downsample(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba
     }
 }
 
+// The size D3DX gives a texture whose size is left to it: the image's,
+// rounded up to a power of two.
+UINT RoundUpToPowerOfTwo(UINT v) {
+    UINT p = 1;
+    while (p < v) p <<= 1;
+    return p;
+}
+
+// The source texels one target texel of an axis covers, with the share of
+// each: target i spans [i * s / d, (i + 1) * s / d) of the source.
+struct Span {
+    UINT first;
+    std::vector<double> weights;
+};
+std::vector<Span> AxisSpans(UINT s, UINT d) {
+    std::vector<Span> spans(d);
+    const double scale = static_cast<double>(s) / d;
+    for (UINT i = 0; i < d; ++i) {
+        const double lo = i * scale, hi = (i + 1) * scale;
+        Span& span = spans[i];
+        span.first = static_cast<UINT>(lo);
+        for (UINT j = span.first; j < s && j < hi; ++j) {
+            const double overlap = std::min(hi, j + 1.0) - std::max(lo, static_cast<double>(j));
+            if (overlap > 0.0) span.weights.push_back(overlap / scale);
+        }
+    }
+    return spans;
+}
+
+// D3DX_FILTER_TRIANGLE ("each pixel in the source image contributes equally
+// to the destination image"): every target texel is the source image's mean
+// over the area the texel covers, each source texel weighted by the part of
+// that area it fills. Colours are weighted by alpha, as in Downsample.
+void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
+    const std::vector<Span> xs = AxisSpans(sw, dw), ys = AxisSpans(sh, dh);
+    // Per texel: alpha-weighted colour, alpha, plain colour (for the fully transparent).
+    struct Sum {
+        double pr, pg, pb, a, r, g, b;
+    };
+    std::vector<Sum> rows(static_cast<size_t>(dw) * sh);
+    for (UINT y = 0; y < sh; ++y) {
+        for (UINT x = 0; x < dw; ++x) {
+            Sum sum = {0, 0, 0, 0, 0, 0, 0};
+            const Span& span = xs[x];
+            for (size_t k = 0; k < span.weights.size(); ++k) {
+                const Rgba& t = src[static_cast<size_t>(y) * sw + span.first + k];
+                const double w = span.weights[k], wa = w * t.a;
+                sum.pr += wa * t.r; sum.pg += wa * t.g; sum.pb += wa * t.b; sum.a += wa;
+                sum.r += w * t.r; sum.g += w * t.g; sum.b += w * t.b;
+            }
+            rows[static_cast<size_t>(y) * dw + x] = sum;
+        }
+    }
+    dst->resize(static_cast<size_t>(dw) * dh);
+    auto channel = [](double v) { return static_cast<unsigned char>(std::min(255.0, std::max(0.0, v + 0.5))); };
+    for (UINT y = 0; y < dh; ++y) {
+        const Span& span = ys[y];
+        for (UINT x = 0; x < dw; ++x) {
+            Sum sum = {0, 0, 0, 0, 0, 0, 0};
+            for (size_t k = 0; k < span.weights.size(); ++k) {
+                const Sum& t = rows[static_cast<size_t>(span.first + k) * dw + x];
+                const double w = span.weights[k];
+                sum.pr += w * t.pr; sum.pg += w * t.pg; sum.pb += w * t.pb; sum.a += w * t.a;
+                sum.r += w * t.r; sum.g += w * t.g; sum.b += w * t.b;
+            }
+            Rgba out;
+            if (sum.a > 0.0) {
+                out.r = channel(sum.pr / sum.a);
+                out.g = channel(sum.pg / sum.a);
+                out.b = channel(sum.pb / sum.a);
+            } else {
+                out.r = channel(sum.r);
+                out.g = channel(sum.g);
+                out.b = channel(sum.b);
+            }
+            out.a = channel(sum.a);
+            (*dst)[static_cast<size_t>(y) * dw + x] = out;
+        }
+    }
+}
+
 // Writes an RGBA image into one locked A8R8G8B8 level (bytes B, G, R, A).
 HRESULT UploadLevel(IDirect3DTexture9* tex, UINT level, const std::vector<Rgba>& img, UINT w, UINT h) {
     D3DLOCKED_RECT lr;
@@ -210,15 +294,18 @@ HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrc
     std::vector<Rgba> level(reinterpret_cast<Rgba*>(pixels), reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
     stbi_image_free(pixels);
 
+    // Level 0 is the image scaled to powers of two; each further level is the
+    // previous one box-filtered to the size the texture reports for that level.
+    UINT cw = RoundUpToPowerOfTwo(static_cast<UINT>(w)), ch = RoundUpToPowerOfTwo(static_cast<UINT>(h));
+    std::vector<Rgba> next;
+    if (cw != static_cast<UINT>(w) || ch != static_cast<UINT>(h)) {
+        ResampleTriangle(level, static_cast<UINT>(w), static_cast<UINT>(h), &next, cw, ch);
+        level.swap(next);
+    }
     IDirect3DTexture9* tex = NULL;
-    hr = pDevice->CreateTexture(static_cast<UINT>(w), static_cast<UINT>(h), 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
-                                &tex, NULL);
+    hr = pDevice->CreateTexture(cw, ch, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, NULL);
     if (FAILED(hr) || !tex) return FAILED(hr) ? hr : E_FAIL;
 
-    // Level 0 is the image itself; each further level is the previous one
-    // box-filtered to the size the texture reports for that level.
-    UINT cw = static_cast<UINT>(w), ch = static_cast<UINT>(h);
-    std::vector<Rgba> next;
     const DWORD levels = tex->GetLevelCount();
     for (DWORD i = 0; i < (levels ? levels : 1); ++i) {
         D3DSURFACE_DESC desc;

@@ -1,12 +1,21 @@
-// xaudio2.h: the XAudio2 2.7 subset the game calls, declared for non-Windows
-// builds with the names and values of the June 2010 SDK header. Implemented
-// on FAudio in platform/xaudio2/.
+// xaudio2.h: the XAudio2 2.7 interfaces (DirectX SDK of June 2010), with the
+// names, values and vtable layout of that release: the engine's
+// GetDeviceCount/GetDeviceDetails, a device index for the mastering voice,
+// creation through COM. Today's Windows SDKs (and mingw-w64) declare only the
+// 2.8+ interfaces, whose vtables differ, so both builds use this one: the
+// Windows build against the real xaudio2_7.dll of the DirectX runtime, the
+// Linux build against our engine on FAudio in platform/xaudio2/.
+//
+// Everything here is declared in full and in order, whether or not the game
+// calls it, because the order of the methods is the ABI.
 #pragma once
 
 #include <windows.h>
 
-// ---- wave formats (mmreg.h) ----
+// ---- wave formats (mmreg.h; on Windows already declared by windows.h) ----
 #pragma pack(push, 1)
+#ifndef _WAVEFORMATEX_
+#define _WAVEFORMATEX_
 typedef struct tWAVEFORMATEX {
     WORD wFormatTag;
     WORD nChannels;
@@ -16,6 +25,9 @@ typedef struct tWAVEFORMATEX {
     WORD wBitsPerSample;
     WORD cbSize;
 } WAVEFORMATEX, *PWAVEFORMATEX, *LPWAVEFORMATEX;
+#endif
+#ifndef _WAVEFORMATEXTENSIBLE_
+#define _WAVEFORMATEXTENSIBLE_
 typedef struct {
     WAVEFORMATEX Format;
     union {
@@ -26,11 +38,18 @@ typedef struct {
     DWORD dwChannelMask;
     GUID SubFormat;
 } WAVEFORMATEXTENSIBLE, *PWAVEFORMATEXTENSIBLE;
+#endif
 #pragma pack(pop)
 
+#ifndef WAVE_FORMAT_PCM
 #define WAVE_FORMAT_PCM 1
-#define WAVE_FORMAT_IEEE_FLOAT 3
+#endif
+#ifndef WAVE_FORMAT_IEEE_FLOAT
+#define WAVE_FORMAT_IEEE_FLOAT 0x0003
+#endif
+#ifndef WAVE_FORMAT_EXTENSIBLE
 #define WAVE_FORMAT_EXTENSIBLE 0xFFFE
+#endif
 
 // ---- constants ----
 typedef UINT32 XAUDIO2_PROCESSOR;
@@ -82,10 +101,11 @@ typedef UINT32 XAUDIO2_PROCESSOR;
 #define XAUDIO2_E_XAPO_CREATION_FAILED ((HRESULT)0x88960003)
 #define XAUDIO2_E_DEVICE_INVALIDATED ((HRESULT)0x88960004)
 
-// XAudio2 2.7 class and interface ids
-DEFINE_GUID(CLSID_XAudio2, 0x5a508685, 0xa254, 0x4fba, 0x9b, 0x82, 0x9a, 0x24, 0xb0, 0x03, 0x06, 0xaf);
-DEFINE_GUID(CLSID_XAudio2_Debug, 0xdb05ea35, 0x0329, 0x4d4b, 0xa5, 0x3a, 0x6d, 0xea, 0xd0, 0x3d, 0x38, 0x52);
-DEFINE_GUID(IID_IXAudio2, 0x8bcf1f58, 0x9fe7, 0x4583, 0x8a, 0xc6, 0xe2, 0xad, 0xc4, 0x65, 0xc8, 0xbb);
+// XAudio2 2.7 class and interface ids. Defined here in every unit that
+// includes the header (no import library carries the 2.7 ids).
+static const GUID CLSID_XAudio2 = {0x5a508685, 0xa254, 0x4fba, {0x9b, 0x82, 0x9a, 0x24, 0xb0, 0x03, 0x06, 0xaf}};
+static const GUID CLSID_XAudio2_Debug = {0xdb05ea35, 0x0329, 0x4d4b, {0xa5, 0x3a, 0x6d, 0xea, 0xd0, 0x3d, 0x38, 0x52}};
+static const GUID IID_IXAudio2 = {0x8bcf1f58, 0x9fe7, 0x4583, {0x8a, 0xc6, 0xe2, 0xad, 0xc4, 0x65, 0xc8, 0xbb}};
 
 // ---- records ----
 typedef struct XAUDIO2_BUFFER {
@@ -130,13 +150,98 @@ typedef struct XAUDIO2_EFFECT_CHAIN {
     XAUDIO2_EFFECT_DESCRIPTOR* pEffectDescriptors;
 } XAUDIO2_EFFECT_CHAIN;
 
-// The game registers no callbacks; the type exists for the signatures.
-struct IXAudio2VoiceCallback;
+typedef enum XAUDIO2_DEVICE_ROLE {
+    NotDefaultDevice = 0x0,
+    DefaultConsoleDevice = 0x1,
+    DefaultMultimediaDevice = 0x2,
+    DefaultCommunicationsDevice = 0x4,
+    DefaultGameDevice = 0x8,
+    GlobalDefaultDevice = 0xf,
+    InvalidDeviceRole = ~GlobalDefaultDevice
+} XAUDIO2_DEVICE_ROLE;
 
-// ---- interfaces ----
+typedef struct XAUDIO2_DEVICE_DETAILS {
+    WCHAR DeviceID[256];
+    WCHAR DisplayName[256];
+    XAUDIO2_DEVICE_ROLE Role;
+    WAVEFORMATEXTENSIBLE OutputFormat;
+} XAUDIO2_DEVICE_DETAILS;
+
+typedef struct XAUDIO2_VOICE_DETAILS {
+    UINT32 CreationFlags;
+    UINT32 InputChannels;
+    UINT32 InputSampleRate;
+} XAUDIO2_VOICE_DETAILS;
+
+typedef enum XAUDIO2_FILTER_TYPE { LowPassFilter, BandPassFilter, HighPassFilter, NotchFilter } XAUDIO2_FILTER_TYPE;
+
+typedef struct XAUDIO2_FILTER_PARAMETERS {
+    XAUDIO2_FILTER_TYPE Type;
+    float Frequency;
+    float OneOverQ;
+} XAUDIO2_FILTER_PARAMETERS;
+
+typedef struct XAUDIO2_PERFORMANCE_DATA {
+    UINT64 AudioCyclesSinceLastQuery;
+    UINT64 TotalCyclesSinceLastQuery;
+    UINT32 MinimumCyclesPerQuantum;
+    UINT32 MaximumCyclesPerQuantum;
+    UINT32 MemoryUsageInBytes;
+    UINT32 CurrentLatencyInSamples;
+    UINT32 GlitchesSinceEngineStarted;
+    UINT32 ActiveSourceVoiceCount;
+    UINT32 TotalSourceVoiceCount;
+    UINT32 ActiveSubmixVoiceCount;
+    UINT32 ActiveResamplerCount;
+    UINT32 ActiveMatrixMixCount;
+    UINT32 ActiveXmaSourceVoices;
+    UINT32 ActiveXmaStreams;
+} XAUDIO2_PERFORMANCE_DATA;
+
+typedef struct XAUDIO2_DEBUG_CONFIGURATION {
+    UINT32 TraceMask;
+    UINT32 BreakMask;
+    BOOL LogThreadID;
+    BOOL LogFileline;
+    BOOL LogFunctionName;
+    BOOL LogTiming;
+} XAUDIO2_DEBUG_CONFIGURATION;
+
+// The game registers no callbacks; the types exist for the signatures.
+struct IXAudio2VoiceCallback;
+struct IXAudio2EngineCallback;
+
+// ---- interfaces, each method in its vtable slot ----
 struct IXAudio2Voice {
+    virtual void STDMETHODCALLTYPE GetVoiceDetails(XAUDIO2_VOICE_DETAILS* pVoiceDetails) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOutputVoices(const XAUDIO2_VOICE_SENDS* pSendList) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetEffectChain(const XAUDIO2_EFFECT_CHAIN* pEffectChain) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnableEffect(UINT32 EffectIndex, UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DisableEffect(UINT32 EffectIndex, UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual void STDMETHODCALLTYPE GetEffectState(UINT32 EffectIndex, BOOL* pEnabled) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetEffectParameters(UINT32 EffectIndex, const void* pParameters,
+                                                          UINT32 ParametersByteSize,
+                                                          UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetEffectParameters(UINT32 EffectIndex, void* pParameters,
+                                                          UINT32 ParametersByteSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetFilterParameters(const XAUDIO2_FILTER_PARAMETERS* pParameters,
+                                                          UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual void STDMETHODCALLTYPE GetFilterParameters(XAUDIO2_FILTER_PARAMETERS* pParameters) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOutputFilterParameters(IXAudio2Voice* pDestinationVoice,
+                                                                const XAUDIO2_FILTER_PARAMETERS* pParameters,
+                                                                UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual void STDMETHODCALLTYPE GetOutputFilterParameters(IXAudio2Voice* pDestinationVoice,
+                                                             XAUDIO2_FILTER_PARAMETERS* pParameters) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetVolume(float Volume, UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
     virtual void STDMETHODCALLTYPE GetVolume(float* pVolume) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetChannelVolumes(UINT32 Channels, const float* pVolumes,
+                                                        UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual void STDMETHODCALLTYPE GetChannelVolumes(UINT32 Channels, float* pVolumes) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOutputMatrix(IXAudio2Voice* pDestinationVoice, UINT32 SourceChannels,
+                                                      UINT32 DestinationChannels, const float* pLevelMatrix,
+                                                      UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual void STDMETHODCALLTYPE GetOutputMatrix(IXAudio2Voice* pDestinationVoice, UINT32 SourceChannels,
+                                                   UINT32 DestinationChannels, float* pLevelMatrix) = 0;
     virtual void STDMETHODCALLTYPE DestroyVoice() = 0;
 
 protected:
@@ -149,10 +254,20 @@ struct IXAudio2SourceVoice : public IXAudio2Voice {
     virtual HRESULT STDMETHODCALLTYPE SubmitSourceBuffer(const XAUDIO2_BUFFER* pBuffer,
                                                          const XAUDIO2_BUFFER_WMA* pBufferWMA = NULL) = 0;
     virtual HRESULT STDMETHODCALLTYPE FlushSourceBuffers() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Discontinuity() = 0;
+    virtual HRESULT STDMETHODCALLTYPE ExitLoop(UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
     virtual void STDMETHODCALLTYPE GetState(XAUDIO2_VOICE_STATE* pVoiceState) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetFrequencyRatio(float Ratio, UINT32 OperationSet = XAUDIO2_COMMIT_NOW) = 0;
+    virtual void STDMETHODCALLTYPE GetFrequencyRatio(float* pRatio) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetSourceSampleRate(UINT32 NewSourceSampleRate) = 0;
 
 protected:
     ~IXAudio2SourceVoice() {}
+};
+
+struct IXAudio2SubmixVoice : public IXAudio2Voice {
+protected:
+    ~IXAudio2SubmixVoice() {}
 };
 
 struct IXAudio2MasteringVoice : public IXAudio2Voice {
@@ -161,12 +276,21 @@ protected:
 };
 
 struct IXAudio2 : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE GetDeviceCount(UINT32* pCount) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetDeviceDetails(UINT32 Index, XAUDIO2_DEVICE_DETAILS* pDeviceDetails) = 0;
     virtual HRESULT STDMETHODCALLTYPE Initialize(UINT32 Flags = 0,
                                                  XAUDIO2_PROCESSOR XAudio2Processor = XAUDIO2_DEFAULT_PROCESSOR) = 0;
+    virtual HRESULT STDMETHODCALLTYPE RegisterForCallbacks(IXAudio2EngineCallback* pCallback) = 0;
+    virtual void STDMETHODCALLTYPE UnregisterForCallbacks(IXAudio2EngineCallback* pCallback) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateSourceVoice(IXAudio2SourceVoice** ppSourceVoice,
                                                         const WAVEFORMATEX* pSourceFormat, UINT32 Flags = 0,
                                                         float MaxFrequencyRatio = XAUDIO2_DEFAULT_FREQ_RATIO,
                                                         IXAudio2VoiceCallback* pCallback = NULL,
+                                                        const XAUDIO2_VOICE_SENDS* pSendList = NULL,
+                                                        const XAUDIO2_EFFECT_CHAIN* pEffectChain = NULL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateSubmixVoice(IXAudio2SubmixVoice** ppSubmixVoice, UINT32 InputChannels,
+                                                        UINT32 InputSampleRate, UINT32 Flags = 0,
+                                                        UINT32 ProcessingStage = 0,
                                                         const XAUDIO2_VOICE_SENDS* pSendList = NULL,
                                                         const XAUDIO2_EFFECT_CHAIN* pEffectChain = NULL) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateMasteringVoice(IXAudio2MasteringVoice** ppMasteringVoice,
@@ -176,6 +300,10 @@ struct IXAudio2 : public IUnknown {
                                                            const XAUDIO2_EFFECT_CHAIN* pEffectChain = NULL) = 0;
     virtual HRESULT STDMETHODCALLTYPE StartEngine() = 0;
     virtual void STDMETHODCALLTYPE StopEngine() = 0;
+    virtual HRESULT STDMETHODCALLTYPE CommitChanges(UINT32 OperationSet) = 0;
+    virtual void STDMETHODCALLTYPE GetPerformanceData(XAUDIO2_PERFORMANCE_DATA* pPerfData) = 0;
+    virtual void STDMETHODCALLTYPE SetDebugConfiguration(const XAUDIO2_DEBUG_CONFIGURATION* pDebugConfiguration,
+                                                         void* pReserved = NULL) = 0;
 };
 
 // As the 2.7 header defines it: the engine comes from COM, then is initialised.

@@ -95,7 +95,60 @@ bool TranslateFormat(const WAVEFORMATEX* in, FAudioWaveFormatExtensible* out) {
 
 class Engine;
 
-class MasteringVoice final : public IXAudio2MasteringVoice {
+// The voice methods of the 2.7 vtable that lie outside the subset the game
+// calls (effects, filters, routing, per-channel levels): they report
+// E_NOTIMPL and fill what they return with zeros, so a caller sees the
+// refusal instead of a silent success.
+template <class Base>
+class VoiceOutsideSubset : public Base {
+public:
+    void STDMETHODCALLTYPE GetVoiceDetails(XAUDIO2_VOICE_DETAILS* pVoiceDetails) override {
+        if (pVoiceDetails) *pVoiceDetails = XAUDIO2_VOICE_DETAILS();
+    }
+    HRESULT STDMETHODCALLTYPE SetOutputVoices(const XAUDIO2_VOICE_SENDS*) override { return Unsupported(); }
+    HRESULT STDMETHODCALLTYPE SetEffectChain(const XAUDIO2_EFFECT_CHAIN*) override { return Unsupported(); }
+    HRESULT STDMETHODCALLTYPE EnableEffect(UINT32, UINT32) override { return Unsupported(); }
+    HRESULT STDMETHODCALLTYPE DisableEffect(UINT32, UINT32) override { return Unsupported(); }
+    void STDMETHODCALLTYPE GetEffectState(UINT32, BOOL* pEnabled) override {
+        if (pEnabled) *pEnabled = FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE SetEffectParameters(UINT32, const void*, UINT32, UINT32) override {
+        return Unsupported();
+    }
+    HRESULT STDMETHODCALLTYPE GetEffectParameters(UINT32, void*, UINT32) override { return Unsupported(); }
+    HRESULT STDMETHODCALLTYPE SetFilterParameters(const XAUDIO2_FILTER_PARAMETERS*, UINT32) override {
+        return Unsupported();
+    }
+    void STDMETHODCALLTYPE GetFilterParameters(XAUDIO2_FILTER_PARAMETERS* pParameters) override {
+        if (pParameters) *pParameters = XAUDIO2_FILTER_PARAMETERS();
+    }
+    HRESULT STDMETHODCALLTYPE SetOutputFilterParameters(IXAudio2Voice*, const XAUDIO2_FILTER_PARAMETERS*,
+                                                        UINT32) override {
+        return Unsupported();
+    }
+    void STDMETHODCALLTYPE GetOutputFilterParameters(IXAudio2Voice*, XAUDIO2_FILTER_PARAMETERS* pParameters) override {
+        if (pParameters) *pParameters = XAUDIO2_FILTER_PARAMETERS();
+    }
+    HRESULT STDMETHODCALLTYPE SetChannelVolumes(UINT32, const float*, UINT32) override { return Unsupported(); }
+    void STDMETHODCALLTYPE GetChannelVolumes(UINT32 Channels, float* pVolumes) override {
+        for (UINT32 i = 0; pVolumes && i < Channels; ++i) pVolumes[i] = 0.0f;
+    }
+    HRESULT STDMETHODCALLTYPE SetOutputMatrix(IXAudio2Voice*, UINT32, UINT32, const float*, UINT32) override {
+        return Unsupported();
+    }
+    void STDMETHODCALLTYPE GetOutputMatrix(IXAudio2Voice*, UINT32 SourceChannels, UINT32 DestinationChannels,
+                                           float* pLevelMatrix) override {
+        for (UINT32 i = 0; pLevelMatrix && i < SourceChannels * DestinationChannels; ++i) pLevelMatrix[i] = 0.0f;
+    }
+
+protected:
+    static HRESULT Unsupported() {
+        fprintf(stderr, "XAudio2: effects, filters and voice routing are not supported\n");
+        return E_NOTIMPL;
+    }
+};
+
+class MasteringVoice final : public VoiceOutsideSubset<IXAudio2MasteringVoice> {
 public:
     MasteringVoice(Engine* engine, FAudioMasteringVoice* voice) : engine_(engine), voice_(voice) {}
 
@@ -116,7 +169,7 @@ private:
     FAudioMasteringVoice* voice_;
 };
 
-class SourceVoice final : public IXAudio2SourceVoice {
+class SourceVoice final : public VoiceOutsideSubset<IXAudio2SourceVoice> {
 public:
     SourceVoice(Engine* engine, FAudioSourceVoice* voice, UINT32 blockAlign, bool feedsMaster)
         : engine_(engine), voice_(voice), blockAlign_(blockAlign), feedsMaster_(feedsMaster) {
@@ -132,6 +185,14 @@ public:
                                                  const XAUDIO2_BUFFER_WMA* pBufferWMA) override;
     HRESULT STDMETHODCALLTYPE FlushSourceBuffers() override;
     void STDMETHODCALLTYPE GetState(XAUDIO2_VOICE_STATE* pVoiceState) override;
+    // Pitch and loop control, outside the game's subset.
+    HRESULT STDMETHODCALLTYPE Discontinuity() override { return Unsupported(); }
+    HRESULT STDMETHODCALLTYPE ExitLoop(UINT32) override { return Unsupported(); }
+    HRESULT STDMETHODCALLTYPE SetFrequencyRatio(float, UINT32) override { return Unsupported(); }
+    void STDMETHODCALLTYPE GetFrequencyRatio(float* pRatio) override {
+        if (pRatio) *pRatio = 1.0f;
+    }
+    HRESULT STDMETHODCALLTYPE SetSourceSampleRate(UINT32) override { return Unsupported(); }
 
     void Orphan() {
         if (voice_) {
@@ -253,6 +314,33 @@ public:
         return S_OK;
     }
 
+    HRESULT STDMETHODCALLTYPE GetDeviceCount(UINT32* pCount) override {
+        if (!pCount) return XAUDIO2_E_INVALID_CALL;
+        uint32_t devices = 0;
+        const HRESULT hr = FromFAudio(FAudio_GetDeviceCount(audio_, &devices));
+        *pCount = SUCCEEDED(hr) ? devices : 0;
+        return hr;
+    }
+    // Outside the game's subset: device details, engine callbacks, submix voices.
+    HRESULT STDMETHODCALLTYPE GetDeviceDetails(UINT32, XAUDIO2_DEVICE_DETAILS* pDeviceDetails) override {
+        if (pDeviceDetails) *pDeviceDetails = XAUDIO2_DEVICE_DETAILS();
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RegisterForCallbacks(IXAudio2EngineCallback*) override { return E_NOTIMPL; }
+    void STDMETHODCALLTYPE UnregisterForCallbacks(IXAudio2EngineCallback*) override {}
+    HRESULT STDMETHODCALLTYPE CreateSubmixVoice(IXAudio2SubmixVoice** ppSubmixVoice, UINT32, UINT32, UINT32, UINT32,
+                                                const XAUDIO2_VOICE_SENDS*, const XAUDIO2_EFFECT_CHAIN*) override {
+        if (ppSubmixVoice) *ppSubmixVoice = NULL;
+        fprintf(stderr, "XAudio2: submix voices are not supported\n");
+        return E_NOTIMPL;
+    }
+    // Every operation is applied at once, so there is never a set to commit.
+    HRESULT STDMETHODCALLTYPE CommitChanges(UINT32) override { return S_OK; }
+    void STDMETHODCALLTYPE GetPerformanceData(XAUDIO2_PERFORMANCE_DATA* pPerfData) override {
+        if (pPerfData) *pPerfData = XAUDIO2_PERFORMANCE_DATA();
+    }
+    void STDMETHODCALLTYPE SetDebugConfiguration(const XAUDIO2_DEBUG_CONFIGURATION*, void*) override {}
+
     HRESULT STDMETHODCALLTYPE StartEngine() override {
         if (!initialized_) return XAUDIO2_E_INVALID_CALL;
         return FromFAudio(FAudio_StartEngine(audio_));
@@ -324,7 +412,7 @@ void SourceVoice::DestroyVoice() {
     delete this;
 }
 
-// Operation sets are applied at once: this interface has no CommitChanges.
+// Operation sets are applied at once (CommitChanges has nothing left to do).
 HRESULT SourceVoice::Start(UINT32 Flags, UINT32) {
     if (!voice_ || Flags != 0) return XAUDIO2_E_INVALID_CALL;
     return FromFAudio(FAudioSourceVoice_Start(voice_, 0, FAUDIO_COMMIT_NOW));

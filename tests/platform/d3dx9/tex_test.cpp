@@ -51,17 +51,34 @@ void ExpectNear(DWORD c, DWORD e, int tol, const std::string& what = "") {
     for (int shift = 0; shift < 32; shift += 8) EXPECT_NEAR(int(c >> shift & 0xFF), int(e >> shift & 0xFF), tol) << what << " bits " << shift;
 }
 
-TEST_F(TextureFiles, PngKeepsItsSizeAndTexelsAndGetsBoxFilteredMipLevels) {
-    Rgba img;  // 5x3, not a power of two: kept as it is
+TEST_F(TextureFiles, PngIsRoundedUpToPowersOfTwoAndGetsBoxFilteredMipLevels) {
+    Rgba img;  // 5x3: D3DX's default size is 8x4
     for (int i = 0; i < 15; ++i) img.insert(img.end(), {uint8_t(i % 5 * 40), uint8_t(i / 5 * 40), uint8_t(200 - i), uint8_t(255 - i)});
     const fake::Texture* t = Load(Png("p.png", 5, 3, img));
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->format, D3DFMT_A8R8G8B8);
-    ASSERT_EQ(t->level.size(), 3u) << "5x3, 2x1, 1x1";
-    EXPECT_EQ(t->level[0].w * 10 + t->level[0].h, 53u);
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(t->Texel(0, i % 5, i / 5), Argb(&img[i * 4])) << "texel " << i;
+    ASSERT_EQ(t->level.size(), 4u) << "8x4, 4x2, 2x1, 1x1";
+    EXPECT_EQ(t->level[0].w * 10 + t->level[0].h, 84u);
+    // Corner texels of the 8x4 cover (0..0.625, 0..0.75) and (4.375..5, 2.25..3)
+    // of the image: inside its corner texels alone.
+    EXPECT_EQ(t->Texel(0, 0, 0), Argb(&img[0]));
+    EXPECT_EQ(t->Texel(0, 7, 3), Argb(&img[14 * 4]));
     for (const fake::Texture::Level& l : t->level) EXPECT_NE(l.bits[0] | l.bits[1] << 8, 0xCDCD) << "level left unwritten";
 
+    // 3x1 grey 0, 90, 180 scaled to 4x1 with the triangle filter: each new
+    // texel spans 3/4 of an old one, so (0), (0.25*0 + 0.5*90)/0.75,
+    // (0.5*90 + 0.25*180)/0.75, (180).
+    t = Load(Png("g.png", 3, 1, {0, 0, 0, 255, 90, 90, 90, 255, 180, 180, 180, 255}));
+    ASSERT_EQ(t->level[0].w * 10 + t->level[0].h, 41u);
+    EXPECT_EQ(t->Texel(0, 0, 0), 0xFF000000u);
+    EXPECT_EQ(t->Texel(0, 1, 0), 0xFF3C3C3Cu);  // 60
+    EXPECT_EQ(t->Texel(0, 2, 0), 0xFF787878u);  // 120
+    EXPECT_EQ(t->Texel(0, 3, 0), 0xFFB4B4B4u);  // 180
+    // Opaque red, opaque red, transparent black: texel 2 spans half of the
+    // second red and a quarter of the transparent one, so alpha
+    // (0.5*255 + 0.25*0)/0.75 = 170 and the colour stays pure red.
+    t = Load(Png("a.png", 3, 1, {255, 0, 0, 255, 255, 0, 0, 255, 0, 0, 0, 0}));
+    EXPECT_EQ(t->Texel(0, 2, 0), 0xAAFF0000u);
     Rgba halves;  // 4x2: left half opaque red, right half opaque blue
     for (int i = 0; i < 8; ++i) halves.insert(halves.end(), {uint8_t(i % 4 < 2 ? 255 : 0), 0, uint8_t(i % 4 < 2 ? 0 : 255), 255});
     t = Load(Png("h.png", 4, 2, halves));

@@ -6,7 +6,13 @@
 // GL state last applied so a draw only issues what changed. Each dirty group
 // of the front end has one apply function here (gl_state.cpp).
 // Lifetime: made by CreateDevice, destroyed with the device; the context is
-// deleted last. Files: gl_device.cpp (context, clear, present, read-back,
+// deleted last.
+// Fill-floor mode (WINAPI_D3D9_FLOOR=1, read once at creation; for the
+// benchmark, never set by the game): every draw keeps its vertices, transforms,
+// viewport and texture, but is drawn with the simplest textured program, no
+// blending, depth test LESSEQUAL with writes, no culling and nearest sampling,
+// set once after each clear or present: the cost of the frame's pixels alone.
+// Files: gl_device.cpp (context, clear, present, read-back,
 // resources' GL objects), gl_stream.cpp (buffers, rings, texture uploads),
 // gl_state.cpp (state and programs), gl_draw.cpp (the draw), gl_shaders.cpp
 // (generated GLSL).
@@ -106,6 +112,7 @@ private:
 
     // ---- gl_state.cpp: one apply function per dirty group ----
     bool ApplyState(const DrawState& ds);
+    bool ApplyFloorState(const DrawState& ds);
     void ApplyBlend(const State& s);
     void ApplyDepth(const State& s);
     void ApplyRaster(const State& s);
@@ -123,6 +130,7 @@ private:
     bool m_alphaWrites;  // A8R8G8B8 back buffer: alpha is stored
     bool m_clipControl = false;
     bool m_flipY = false;
+    bool m_floor = false;  // fill-floor mode (see the top of this file)
     GLint m_maxTextureSize = 2048;
     uint64_t m_uploadBytes = 0;
 

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <initializer_list>
 #include <new>
@@ -78,6 +79,8 @@ GLBackend::GLBackend(SDL_Window* window, void* context, const D3DPRESENT_PARAMET
     m_hasDepth = params.EnableAutoDepthStencil != 0;
     m_depth16 = m_hasDepth && params.AutoDepthStencilFormat == D3DFMT_D16;
     m_alphaWrites = params.BackBufferFormat == D3DFMT_A8R8G8B8;
+    const char* floor = getenv("WINAPI_D3D9_FLOOR");
+    m_floor = floor != nullptr && strcmp(floor, "1") == 0;
 }
 
 GLBackend::~GLBackend() {

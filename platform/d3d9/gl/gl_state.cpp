@@ -75,6 +75,7 @@ void ColorToFloats(D3DCOLOR c, float* out) {
 
 bool GLBackend::ApplyState(const DrawState& ds) {
     static bool warnedProgram = false;
+    if (m_floor) return ApplyFloorState(ds);
     const State& s = *ds.state;
     ShaderConfig c = ds.config;
     c.remapDepth = !m_clipControl;
@@ -98,6 +99,48 @@ bool GLBackend::ApplyState(const DrawState& ds) {
     if (dirty & kDirtySampler0) ApplySampler(s, 0);
     m_glDirty = 0;
 
+    if (c.sampleTexture) BindTextureUnit0(TextureName(*s.textures[0]));
+    return true;
+}
+
+// The fill floor's draw set-up: the draw's own positions, texture coordinates
+// and texture through the simplest program; fixed GL state, re-set only when
+// a clear or present disturbed it, and the viewport when it moves.
+bool GLBackend::ApplyFloorState(const DrawState& ds) {
+    const State& s = *ds.state;
+    const ShaderConfig& from = ds.config;
+    ShaderConfig c;
+    c.rhw = from.rhw;
+    c.hasTex = from.hasTex;
+    c.sampleTexture = from.sampleTexture;
+    c.hasDiffuse = from.sampleTexture ? 0 : from.hasDiffuse;
+    c.colorArg1 = c.alphaArg1 = from.sampleTexture ? D3DTA_TEXTURE : D3DTA_DIFFUSE;
+    c.remapDepth = !m_clipControl;
+    c.flipY = m_flipY;
+    Program* p = FindProgram(PackShaderKey(c));
+    if (!p) return false;
+    if (p != m_currentProgram) {
+        glUseProgram(p->prog);
+        m_currentProgram = p;
+    }
+    UploadUniforms(p, ds);
+    if (m_glDirty) {
+        glDisable(GL_BLEND);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, m_alphaWrites ? GL_TRUE : GL_FALSE);
+        if (m_hasDepth) {
+            glEnable(GL_DEPTH_TEST);
+            glDepthFunc(GL_LEQUAL);
+            glDepthMask(GL_TRUE);
+        }
+        glDisable(GL_CULL_FACE);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glSamplerParameteri(m_samplers[0], GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glSamplerParameteri(m_samplers[0], GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        ApplyViewport(s);
+        m_glDirty = 0;
+    } else if (ds.dirty & kDirtyViewport) {
+        ApplyViewport(s);
+    }
     if (c.sampleTexture) BindTextureUnit0(TextureName(*s.textures[0]));
     return true;
 }

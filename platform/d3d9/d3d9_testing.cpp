@@ -43,3 +43,6 @@ bool D3D9Testing_LastDraw(IDirect3DDevice9* device, D3D9TestingDraw* out) {
     d3d9::Device* d = dynamic_cast<d3d9::Device*>(device);
     return d && out && d3d9::NullLastDraw(d->GetBackend(), out);
 }
+
+void D3D9Testing_AllowDrawShortcuts(bool on) { d3d9::AllowDrawShortcuts(on); }
+uint64_t D3D9Testing_ShortcutDrawCount(D3D9TestingShortcut shortcut) { return d3d9::ShortcutDraws((int)shortcut); }

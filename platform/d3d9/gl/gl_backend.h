@@ -110,6 +110,23 @@ private:
     // The GL texture of a texture, created and filled on first use.
     GLuint TextureName(Texture& texture);
 
+    // ---- gl_exact.cpp ----
+    // True when the draw is pretransformed and every vertex it uses puts its
+    // texel centre exactly on a pixel centre of the texture's top level, at
+    // scale one, inside the texture: nearest sampling then reads the same
+    // texels linear or trilinear filtering would, for less work.
+    bool MapsTexelsOneToOne(const DrawCall& call, const DrawState& ds) const;
+    // Binds the nearest sampler to unit 0 for such a draw, the state's own otherwise.
+    void ChooseSampler0(bool exact);
+    // True when the draw blends SRCALPHA/INVSRCALPHA with a source alpha of
+    // exactly one everywhere (opaque texture, vertex alpha 255, an alpha
+    // operation that keeps one): blending then leaves the source as it is.
+    bool BlendsOpaque(const DrawCall& call, const DrawState& ds) const;
+    // Turns GL blending on or off as the state asks, or off for an opaque draw.
+    void ChooseBlending(const State& s, bool opaque);
+    // Whether every texel the GL copy holds has alpha 255 (from the CPU copy).
+    static bool TextureIsOpaque(const Texture& t);
+
     // ---- gl_state.cpp: one apply function per dirty group ----
     bool ApplyState(const DrawState& ds);
     bool ApplyFloorState(const DrawState& ds);
@@ -140,6 +157,9 @@ private:
 
     GLuint m_vao = 0;
     GLuint m_samplers[kSamplers] = {};
+    GLuint m_exactSampler = 0;     // nearest, top level only, for one-to-one quads
+    bool m_exactBound = false;     // unit 0 holds m_exactSampler
+    bool m_glBlendOn = false;      // GL_BLEND as last set (ApplyBlend, ChooseBlending)
     Ring m_vertexRing, m_indexRing;
     static const int kProgramCacheSize = 64;
     Program m_programs[kProgramCacheSize];

@@ -88,6 +88,7 @@ GLBackend::~GLBackend() {
         for (int i = 0; i < m_programCount; ++i) glDeleteProgram(m_programs[i].prog);
         if (m_vao) glDeleteVertexArrays(1, &m_vao);
         glDeleteSamplers(kSamplers, m_samplers);
+        if (m_exactSampler) glDeleteSamplers(1, &m_exactSampler);
         if (m_vertexRing.gl) glDeleteBuffers(1, &m_vertexRing.gl);
         if (m_indexRing.gl) glDeleteBuffers(1, &m_indexRing.gl);
         if (m_fbo) glDeleteFramebuffers(1, &m_fbo);
@@ -147,6 +148,11 @@ bool GLBackend::Init(bool needOffscreen) {
     glBindVertexArray(m_vao);
     glGenSamplers(kSamplers, m_samplers);
     glBindSampler(0, m_samplers[0]);
+    glGenSamplers(1, &m_exactSampler);
+    glSamplerParameteri(m_exactSampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(m_exactSampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(m_exactSampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(m_exactSampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
     m_vertexRing.target = GL_ARRAY_BUFFER;
     m_vertexRing.size = 4u << 20;

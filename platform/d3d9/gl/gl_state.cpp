@@ -155,6 +155,7 @@ void GLBackend::ApplyBlend(const State& s) {
         if (srcMode == D3DBLEND_BOTHSRCALPHA || srcMode == D3DBLEND_BOTHINVSRCALPHA)
             dst = BlendFactor(srcMode, false, &constant);
         glEnable(GL_BLEND);
+        m_glBlendOn = true;
         glBlendFunc(src, dst);
         glBlendEquation(BlendEquation(s.rs[D3DRS_BLENDOP]));
         if (constant) {
@@ -164,6 +165,7 @@ void GLBackend::ApplyBlend(const State& s) {
         }
     } else {
         glDisable(GL_BLEND);
+        m_glBlendOn = false;
     }
     const DWORD mask = s.rs[D3DRS_COLORWRITEENABLE];
     glColorMask((mask & D3DCOLORWRITEENABLE_RED) != 0, (mask & D3DCOLORWRITEENABLE_GREEN) != 0,

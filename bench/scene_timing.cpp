@@ -12,7 +12,8 @@
 // frames after the strike: the cut-in lasts 61, so fewer than asked); warning (the break
 // warning, tension held at or above the warning level); result. With
 // WINAPI_D3D9_FLOOR=1 in the environment the GL back end draws the same calls
-// as the scene's fill floor (see gl_backend.h), and run.sh runs us twice.
+// as the scene's fill floor (see gl_backend.h); with BENCH_SHORTCUTS=0 the
+// drawing layer's shortcuts are off. run.sh runs us three times.
 //
 // Heap allocations are counted by the malloc hook (alloc_count.cpp) only while
 // timed frames run. State: the game harness and the counters, for the run.
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "alloc_count.h"
+#include "d3d9_testing.h"
 #include "app/main.h"
 #include "app/scene.h"
 #include "device/keyboard.h"
@@ -156,6 +158,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_samples.reserve((size_t)frames + 16);
+    // BENCH_SHORTCUTS=0: the drawing layer's pixel-preserving shortcuts off, to measure what they save.
+    const char* shortcuts = getenv("BENCH_SHORTCUTS");
+    if (shortcuts && strcmp(shortcuts, "0") == 0) D3D9Testing_AllowDrawShortcuts(false);
     if (!g_harness.Start(GameHarness::kPixels)) {
         fprintf(stderr, "bench_scenes: no display or device to run the game on\n");
         return 1;

@@ -7,6 +7,7 @@
 // Lifetime: InitDebugText after the renderer at start-up, UninitDebugText just
 // before the renderer is released. Main thread only.
 #include "app/debugtext.h"
+#include "app/debugtext_testing.h"
 
 #include <stdarg.h>
 #include <stdio.h>

@@ -4,6 +4,3 @@
 void InitDebugText(void);
 void UninitDebugText(void);
 void DrawDebugText(int x, int y, const char* format, ...);
-
-// The last text DrawDebugText formatted (for tests).
-const char* GetDebugText(void);

@@ -10,6 +10,7 @@
 // Lifetime: static state; InitFade at start-up clears it (the direction and
 // step keep their values), UninitFade has nothing to release. Main thread only.
 #include "app/fade.h"
+#include "app/fade_testing.h"
 
 #include <d3d9.h>
 

@@ -9,6 +9,5 @@ void DrawFade(void);
 void StartFade(bool fadeOut, int step);
 bool IsFading(void);
 void RequestSceneChange(int nextScene, int key, int step);
-int GetFadeAlpha(void);
 // True while a scene-change request waits for its fade-out to end.
 bool IsSceneChangeRequested(void);

@@ -12,6 +12,7 @@
 // operating system takes back whatever was made. Everything runs on the thread
 // of WinMain.
 #include "app/main.h"
+#include "app/main_testing.h"
 
 #include "app/debugtext.h"
 #include "app/fade.h"

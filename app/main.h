@@ -17,10 +17,6 @@ void Draw(void);
 // The catch score of the fishing fight, read at the moment of the call.
 int GetScore(void);
 
-// Frame-rate state, for the debug line and for tests.
-float GetFps(void);
-int GetFrameCount(void);
-
 // Pieces of start-up and of the loop, also used by tests.
 bool RegisterGameWindowClass(HINSTANCE hInstance);
 HWND CreateGameWindow(HINSTANCE hInstance);

@@ -10,6 +10,7 @@
 // Update (old Uninit, then new Init), and UninitScene at shutdown ends the
 // current scene. Main thread only.
 #include "app/scene.h"
+#include "app/scene_testing.h"
 
 #include "game/game1.h"
 #include "game/game2.h"

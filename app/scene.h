@@ -15,5 +15,3 @@ void ChangeScene(void);
 void UninitScene(void);
 void UpdateScene(void);
 void DrawScene(void);
-int GetScene(void);
-int GetNextScene(void);

@@ -5,6 +5,7 @@
 
 #include "app/main.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "game/game1.h"
 #include "harness.h"
 #include "world3d/water.h"
@@ -15,7 +16,7 @@ GameHarness g_harness;
 bool g_started = false;
 
 bool Started() {
-    if (!g_started) g_started = g_harness.Start();
+    if (!g_started) g_started = g_harness.Start(GameHarness::kPixels);  // frames drawn for real
     return g_started;
 }
 

@@ -12,6 +12,7 @@
 // against the real file size before anything is skipped, read or allocated,
 // so a damaged file is reported instead of played as garbage.
 #include "device/sound.h"
+#include "device/sound_testing.h"
 
 #include <new>
 #include <string.h>

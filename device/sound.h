@@ -21,6 +21,3 @@ void StopSoundAll(void);
 // The RIFF chunk reader behind InitSound.
 HRESULT SearchChunk(HANDLE file, DWORD code, DWORD* chunkSize, DWORD* chunkDataPosition);
 HRESULT ReadChunk(HANDLE file, void* buffer, DWORD bufferSize, DWORD bufferOffset);
-
-// The voice of a sound (null where loading did not get that far).
-IXAudio2SourceVoice* GetSoundVoice(int index);

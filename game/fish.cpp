@@ -12,6 +12,7 @@
 // scene reads it); it is cleared when a stage-two attempt starts, so a broken
 // line or an escape scores 0.
 #include "game/fish.h"
+#include "game/fish_testing.h"
 
 #include "app/scene.h"
 #include "game/hpgauge.h"
@@ -67,12 +68,6 @@ float g_swimRotY;
 int g_fishHp[FISHKIND_MAX];
 int g_catchScore;
 
-int KindOfIndex(int i) {
-    if (i <= 7) return FISHKIND_TUNAMAN;
-    if (i == 8) return FISHKIND_SHARK;
-    return FISHKIND_MANTAMAN;
-}
-
 // Clamps a kind read from elsewhere to the table, so a bad value can't index past it.
 int SafeKind(int kind) { return (kind >= 0 && kind < FISHKIND_MAX) ? kind : FISHKIND_TUNAMAN; }
 
@@ -101,7 +96,7 @@ void StepAnimation() {
 
 void UpdateFishAtPlace(int i) {
     FISH& fish = g_fish[i];
-    const FishKindInfo& info = g_kindInfo[KindOfIndex(i)];
+    const FishKindInfo& info = g_kindInfo[GetFishKindOfIndex(i)];
     D3DXMatrixIdentity(&fish.mtxScale);
     D3DXMatrixIdentity(&fish.mtxWorld);
     D3DXMatrixIdentity(&fish.mtxTrans);
@@ -203,8 +198,14 @@ void DrawFishGame2(void) {
 
 BoundingSphere* GetFishSphere(int i) { return &g_fish[i].sphere; }
 FISH* GetFish(void) { return g_fish; }
+
+// Fish 0 to 7 are tuna-men, fish 8 the shark, the rest manta-men.
+int GetFishKindOfIndex(int i) {
+    if (i <= 7) return FISHKIND_TUNAMAN;
+    if (i == 8) return FISHKIND_SHARK;
+    return FISHKIND_MANTAMAN;
+}
 int GetCatchScore(void) { return g_catchScore; }
-void ResetCatchScore(void) { g_catchScore = 0; }
 
 int GetFishHp(int kind) { return g_fishHp[SafeKind(kind)]; }
 int GetAnimCounter(void) { return g_animCounter; }

@@ -37,14 +37,6 @@ void DrawFishGame2(void);
 
 BoundingSphere* GetFishSphere(int i);
 FISH* GetFish(void);
+// The kind of stage one's fish at an index.
+int GetFishKindOfIndex(int i);
 int GetCatchScore(void);
-void ResetCatchScore(void);
-
-int GetFishHp(int kind);
-int GetAnimCounter(void);
-int GetAnimFrame(void);
-float GetSwimOffset(void);
-bool GetSwimBack(void);
-float GetSwimRotY(void);
-// The model drawn for a kind at an animation step.
-int GetFishModel(int kind, int animFrame);

@@ -8,11 +8,10 @@
 
 #include "game/fish.h"
 #include "game/player.h"
+#include "game/stage.h"
 #include "game/radar.h"
 #include "world3d/camera.h"
 #include "world3d/light.h"
-#include "world3d/mesh.h"
-#include "world3d/model.h"
 #include "world3d/water.h"
 
 namespace {
@@ -25,20 +24,16 @@ void InitGame1(void) {
     InitFishGame1();
     InitCamera();
     InitLight();
-    InitMeshDome(10.0f, 350.0f, 20, 20);
-    InitMeshCylinder(10.0f, 200.0f, 5, 2);
-    InitMeshField(50.0f, 5, 5);
+    InitStageScenery();
     delete g_waterGame1;
     g_waterGame1 = new WaterSurface(100, 100);
     g_waterGame1->AddRipple(-10, 0, 0.006f, 1);
     InitPlayer();
     InitRadar();
-    for (int i = 0; i < MODEL_COUNT; i++) LoadModel(i);
 }
 
 void UninitGame1(void) {
-    UninitMesh();
-    for (int i = 0; i < MODEL_COUNT; i++) ReleaseModel(i);
+    UninitStageScenery();
     UninitRadar();
     delete g_waterGame1;
     g_waterGame1 = nullptr;
@@ -53,9 +48,7 @@ void UpdateGame1(void) {
 }
 
 void DrawGame1(void) {
-    DrawMesh(MESH_FIELD);
-    DrawMesh(MESH_CYLINDER);
-    DrawMesh(MESH_DOME);
+    DrawStageScenery();
     DrawCamera();
     DrawPlayerGame1();
     DrawFishGame1();
@@ -63,4 +56,3 @@ void DrawGame1(void) {
     DrawRadar();
 }
 
-WaterSurface* GetWaterGame1(void) { return g_waterGame1; }

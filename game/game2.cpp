@@ -8,10 +8,9 @@
 
 #include "game/fish.h"
 #include "game/player.h"
+#include "game/stage.h"
 #include "world3d/camera.h"
 #include "world3d/light.h"
-#include "world3d/mesh.h"
-#include "world3d/model.h"
 #include "world3d/water.h"
 
 namespace {
@@ -25,18 +24,14 @@ void InitGame2(void) {
     InitLight();
     InitPlayer();
     InitFishGame2();
-    InitMeshDome(10.0f, 350.0f, 20, 20);
-    InitMeshCylinder(10.0f, 200.0f, 5, 2);
-    InitMeshField(50.0f, 5, 5);
+    InitStageScenery();
     delete g_waterGame2;
     g_waterGame2 = new WaterSurface2(100, 100);
     g_waterGame2->AddRipple(-10, 0, 0.006f, 1);
-    for (int i = 0; i < MODEL_COUNT; i++) LoadModel(i);
 }
 
 void UninitGame2(void) {
-    UninitMesh();
-    for (int i = 0; i < MODEL_COUNT; i++) ReleaseModel(i);
+    UninitStageScenery();
     delete g_waterGame2;
     g_waterGame2 = nullptr;
 }
@@ -49,13 +44,10 @@ void UpdateGame2(void) {
 }
 
 void DrawGame2(void) {
-    DrawMesh(MESH_FIELD);
-    DrawMesh(MESH_CYLINDER);
-    DrawMesh(MESH_DOME);
+    DrawStageScenery();
     if (g_waterGame2) g_waterGame2->Draw();
     DrawCamera();
     DrawPlayerGame2();
     DrawFishGame2();
 }
 
-WaterSurface2* GetWaterGame2(void) { return g_waterGame2; }

@@ -1,10 +1,7 @@
 // Game stage two: one fishing attempt against the kind of fish met.
 #pragma once
 
-class WaterSurface2;
-
 void InitGame2(void);
 void UninitGame2(void);
 void UpdateGame2(void);
 void DrawGame2(void);
-WaterSurface2* GetWaterGame2(void);

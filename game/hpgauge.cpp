@@ -3,6 +3,7 @@
 // State: the gauge maximum, set when stage two places its fish; the bar is
 // full (1000 pixels) at that HP.
 #include "game/hpgauge.h"
+#include "game/hpgauge_testing.h"
 
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"

@@ -3,5 +3,4 @@
 
 void SetHpGaugeMax(float max);
 void DrawHpGauge(float hp);
-int GetHpGaugeMax(void);
 int GetHpGaugeLength(float hp);

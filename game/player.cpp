@@ -12,6 +12,7 @@
 // start of each stage, except g_fishKind, which carries the kind met in stage
 // one into stage two and lives until the next encounter.
 #include "game/player.h"
+#include "game/player_testing.h"
 
 #include "app/scene.h"
 #include "device/keyboard.h"
@@ -268,13 +269,7 @@ void DrawPlayerGame1(void) {
 
     for (int i = 0; i < FISH_MAX; i++) {
         if (!HitSphere(&g_playerSphere, GetFishSphere(i))) continue;
-        if (i <= 7) {
-            g_fishKind = FISHKIND_TUNAMAN;
-        } else if (i == 8) {
-            g_fishKind = FISHKIND_SHARK;
-        } else {
-            g_fishKind = FISHKIND_MANTAMAN;
-        }
+        g_fishKind = GetFishKindOfIndex(i);
         SetNextScene(SCENE_GAME2);
     }
 }

@@ -19,29 +19,10 @@ void DrawPlayerGame2(void);
 D3DXVECTOR3 GetPlayerPosition(void);
 D3DXVECTOR3 GetPlayerHeading(void);
 float GetPlayerRotY(void);
-BoundingSphere* GetPlayerSphere(void);
 int GetFishKind(void);
-D3DXVECTOR3 GetPlayerMove(void);
-D3DXMATRIX GetPlayerWorldMatrix(void);
 
 // The fight, for the fish module.
 int GetReelPower(void);
 bool GetHookFlag(void);
 bool GetFloatLanded(void);
 D3DXMATRIX GetFloatMatrix(void);
-
-// The rest of the fight state, for the HUD and tests.
-float GetCastPower(void);
-bool GetIsCast(void);
-float GetCastFlight(void);
-float GetReelAngle(void);
-float GetFloatBob(void);
-int GetNibbleCount(void);
-int GetHookTimer(void);
-int GetRodSwing(void);
-int GetTension(void);
-float GetReelPowerValue(void);
-float GetFloatDrift(void);
-bool GetFishTurned(void);
-int GetPullCount(void);
-float GetFloatWobble(void);

@@ -5,6 +5,7 @@
 // the top-left 250 by 250), the boat marker, and the fish markers, a heap
 // array of 13 owned by this module from InitRadar to UninitRadar.
 #include "game/radar.h"
+#include "game/radar_testing.h"
 
 #include "app/main.h"
 #include "game/fish.h"

@@ -7,5 +7,3 @@ void InitRadar(void);
 void UninitRadar(void);
 void UpdateRadar(void);
 void DrawRadar(void);
-D3DXVECTOR2 GetRadarPlayer(void);
-D3DXVECTOR2 GetRadarFish(int i);

@@ -62,5 +62,5 @@ for scene in title game1 game2 result; do
     count=$(compare -metric AE -fuzz "$FUZZ" "$linux" "$wine" "$diff" 2>&1 >/dev/null || true)
     printf '%-8s %12s\n' "$scene" "$count"
     # Side by side at 40%: Linux, Wine, and the differing pixels.
-    convert "$linux" "$wine" "$diff" -resize 40% +append "$DOCS/$scene.png"
+    convert "$linux" "$wine" "$diff" -resize 40% +append -strip -define png:exclude-chunks=date,time "$DOCS/$scene.png"
 done

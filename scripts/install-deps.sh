@@ -17,7 +17,7 @@ for flag in "$@"; do
   case "$flag" in
     --test)
       PACKAGES="$PACKAGES libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool imagemagick sox \
-        desktop-file-utils appstream lintian dpkg-dev" ;;
+        desktop-file-utils appstream lintian dpkg-dev clang-format" ;;
     --windows)
       PACKAGES="$PACKAGES g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
         wine wine64 xvfb xauth x11-utils xdotool imagemagick" ;;

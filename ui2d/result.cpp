@@ -12,6 +12,7 @@
 // before the name is complete carries the previous visit's name. The ranking
 // path is fixed at build time and can be replaced by tests.
 #include "ui2d/result.h"
+#include "ui2d/result_testing.h"
 
 #include <stdio.h>
 #include <string.h>

@@ -16,19 +16,6 @@ int ClampToDigits(int value, int digits);
 void DrawNumber(float x, float y, int value, int digits);
 void AppendRanking(void);
 
-// The file records are appended to; tests point it elsewhere.
-const char* GetRankingPath(void);
-void SetRankingPath(const char* path);
-
-int GetResultLetter(int i);
-int GetResultCursor(void);
-int GetResultLetterValue(void);
-int GetResultBlink(void);
-const char* GetResultName(void);
-int GetResultScore(void);
-// Replaces the score shown and written (InitResult takes it from the game).
-void SetResultScore(int score);
-
 // The name-entry part of one UpdateResult frame, with the four arrow keys'
 // "went down this frame" states: blink counter, letter value, cursor, letter
 // under the cursor, and the confirmed name once the cursor stands at 3.

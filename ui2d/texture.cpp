@@ -10,6 +10,7 @@
 // the sprite module; ReleaseTextures once at shutdown before the device goes.
 // Main thread only.
 #include "ui2d/texture.h"
+#include "ui2d/texture_testing.h"
 
 #include <d3dx9.h>
 

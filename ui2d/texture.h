@@ -44,4 +44,3 @@ void ReleaseTextures(void);
 LPDIRECT3DTEXTURE9 GetTexture(int index);
 int GetTextureWidth(int index);
 int GetTextureHeight(int index);
-const char* GetTexturePath(int index);

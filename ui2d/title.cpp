@@ -8,6 +8,7 @@
 // whole run of the program: only the very first title frame starts the title
 // music (later visits come from the result screen, which has restarted it).
 #include "ui2d/title.h"
+#include "ui2d/title_testing.h"
 
 #include "app/fade.h"
 #include "app/scene.h"

@@ -8,11 +8,6 @@ void UninitTitle(void);
 void UpdateTitle(void);
 void DrawTitle(void);
 
-int GetTitleCounter(void);
-float GetTitleBubbleX(int i);
-float GetTitleBubbleY(int i);
-bool IsTitleMusicStarted(void);
-
 // One whole-texture sprite of the title picture.
 struct TitleSprite {
     int texture;

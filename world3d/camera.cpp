@@ -9,6 +9,7 @@
 // previous call and only then moves the camera behind the boat, so the boat's
 // movement shows up in the view one frame later.
 #include "world3d/camera.h"
+#include "world3d/camera_testing.h"
 
 #include "app/renderer.h"
 #include "game/player.h"

@@ -8,5 +8,3 @@ void UpdateCamera(void);
 void DrawCamera(void);
 D3DXMATRIX GetViewMatrix(void);
 D3DXMATRIX GetProjectionMatrix(void);
-D3DXVECTOR3 GetCameraEye(void);
-D3DXVECTOR3 GetCameraAt(void);

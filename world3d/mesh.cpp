@@ -14,6 +14,7 @@
 // 16-bit indices or the staging arrays leave the slot empty, and drawing an
 // empty slot does nothing.
 #include "world3d/mesh.h"
+#include "world3d/mesh_testing.h"
 
 #include <math.h>
 #include <string.h>

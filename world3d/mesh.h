@@ -24,8 +24,3 @@ void InitMeshCylinder(float rowHeight, float radius, int columns, int rows);
 void InitMeshDome(float rowStep, float radius, int columns, int rows);
 void DrawMesh(int slot);
 void UninitMesh(void);
-
-int GetMeshVertexCount(int slot);
-int GetMeshPrimitiveCount(int slot);
-LPDIRECT3DVERTEXBUFFER9 GetMeshVertexBuffer(int slot);
-LPDIRECT3DINDEXBUFFER9 GetMeshIndexBuffer(int slot);

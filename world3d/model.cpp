@@ -14,6 +14,7 @@
 // Lifetime: the application loads the title model once at start-up; each
 // game stage loads all rows in its Init and releases them in its Uninit.
 #include "world3d/model.h"
+#include "world3d/model_testing.h"
 
 #include <stddef.h>
 

@@ -38,12 +38,4 @@ void LoadModel(int index);
 void DrawModel(int index, D3DXMATRIX world);
 void ReleaseModel(int index);
 
-const char* GetModelFile(int index);
 bool IsModelLoaded(int index);
-DWORD GetModelMaterialCount(int index);
-// A loaded slot's material copy and texture (NULL outside the slot's materials
-// or where the material is drawn untextured).
-const D3DMATERIAL9* GetModelMaterial(int index, DWORD material);
-LPDIRECT3DTEXTURE9 GetModelTexture(int index, DWORD material);
-// The slot's mesh, or NULL while the slot is empty. No reference is added.
-LPD3DXMESH GetModelMesh(int index);

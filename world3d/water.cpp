@@ -6,7 +6,8 @@
 // and per ripple slot a strength and a keep flag. Each vertex carries, next to
 // its position and colour, per slot the distance the wave front still has to
 // travel to it, its amplitude there and the height step it adds every frame.
-// Per class (WaterSurface for stage one, WaterSurface2 for stage two): one
+// Per class (WaterSurface for stage one, WaterSurface2 for stage two, both
+// made from the one template WaterSurfaceOf): one
 // vertex buffer of 30000 vertices of 144 bytes, one index buffer of 30000
 // 16-bit indices and the 32-bit staging copy of those indices.
 //
@@ -56,358 +57,306 @@ struct WaterClassData {
 static WaterClassData g_waterClass1 = {NULL, NULL, {0}, NULL, {0x0000FFFF, 0x0090FFFF, 0x00FFFFFF}};
 static WaterClassData g_waterClass2 = {NULL, NULL, {0}, NULL, {0x0000FFFF, 0x1090FFFF, 0x10FFFFFF}};
 
-// The behaviour shared by WaterSurface and WaterSurface2.
-struct WaterSurfaceImpl {
-    template <class W>
-    static int VertexCount(const W& w)
-    {
-        return (w.rows + 1) * w.columns;
+template <>
+WaterClassData& WaterSurfaceOf<1>::ClassData()
+{
+    return g_waterClass1;
+}
+
+template <>
+WaterClassData& WaterSurfaceOf<2>::ClassData()
+{
+    return g_waterClass2;
+}
+
+template <int Stage>
+int WaterSurfaceOf<Stage>::VertexCount() const
+{
+    return (rows + 1) * columns;
+}
+
+template <int Stage>
+UINT WaterSurfaceOf<Stage>::LockSize() const
+{
+    return (UINT)(VertexCount() * sizeof(VertexWater));
+}
+
+static void ReleaseBuffers(WaterClassData& cls)
+{
+    if (cls.vertexBuffer != NULL) {
+        cls.vertexBuffer->Release();
+        cls.vertexBuffer = NULL;
+    }
+    if (cls.indexBuffer != NULL) {
+        cls.indexBuffer->Release();
+        cls.indexBuffer = NULL;
+    }
+    cls.owner = NULL;
+}
+
+// True when a rows x columns grid and its strip fit the fixed buffers.
+static bool GridFits(int rows, int columns)
+{
+    if (rows < 1 || columns < 1) {
+        return false;
+    }
+    const long long vertices = (long long)(rows + 1) * columns;
+    const long long indices = (long long)rows * 2 * columns + (long long)(rows - 1) * 2;
+    return vertices <= WATER_VERTEX_CAPACITY && indices <= WATER_INDEX_CAPACITY;
+}
+
+// Builds the strip's indices and the flat grid, and fills both buffers.
+template <int Stage>
+WaterSurfaceOf<Stage>::WaterSurfaceOf(int rowCount, int columnCount)
+    : rows(rowCount), columns(columnCount), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(NULL)
+{
+    WaterClassData& cls = ClassData();
+    ReleaseBuffers(cls);
+    if (!GridFits(rows, columns)) {
+        rows = 0;
+        columns = 0;
+        return;
     }
 
-    template <class W>
-    static UINT LockSize(const W& w)
-    {
-        return (UINT)(VertexCount(w) * sizeof(VertexWater));
-    }
-
-    static void ReleaseBuffers(WaterClassData& cls)
-    {
-        if (cls.vertexBuffer != NULL) {
-            cls.vertexBuffer->Release();
-            cls.vertexBuffer = NULL;
+    // One strip: per strip of squares the pairs (lower row, upper row),
+    // joined to the next strip by repeating its last and next first index.
+    memset(cls.indexStaging, 0, sizeof(cls.indexStaging));
+    int n = 0;
+    for (int s = 0; s < rows; s++) {
+        if (s > 0) {
+            cls.indexStaging[n] = cls.indexStaging[n - 1];
+            n++;
+            cls.indexStaging[n++] = (s + 1) * columns;
         }
-        if (cls.indexBuffer != NULL) {
-            cls.indexBuffer->Release();
-            cls.indexBuffer = NULL;
+        for (int j = 0; j < columns; j++) {
+            cls.indexStaging[n++] = (s + 1) * columns + j;
+            cls.indexStaging[n++] = s * columns + j;
         }
-        cls.owner = NULL;
     }
 
-    // True when a rows x columns grid and its strip fit the fixed buffers.
-    static bool GridFits(int rows, int columns)
-    {
-        if (rows < 1 || columns < 1) {
-            return false;
-        }
-        const long long vertices = (long long)(rows + 1) * columns;
-        const long long indices = (long long)rows * 2 * columns + (long long)(rows - 1) * 2;
-        return vertices <= WATER_VERTEX_CAPACITY && indices <= WATER_INDEX_CAPACITY;
+    LPDIRECT3DDEVICE9 device = GetDevice();
+    if (device == NULL) {
+        return;
     }
-
-    // Builds the strip's indices and the flat grid, and fills both buffers.
-    template <class W>
-    static void Construct(W& w, WaterClassData& cls)
-    {
+    device->CreateVertexBuffer(WATER_VERTEX_CAPACITY * sizeof(VertexWater), D3DUSAGE_WRITEONLY,
+                               FVF_VERTEX_WATER, D3DPOOL_MANAGED, &cls.vertexBuffer, NULL);
+    device->CreateIndexBuffer(WATER_INDEX_CAPACITY * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
+                              D3DPOOL_MANAGED, &cls.indexBuffer, NULL);
+    if (cls.vertexBuffer == NULL || cls.indexBuffer == NULL) {
         ReleaseBuffers(cls);
-        if (!GridFits(w.rows, w.columns)) {
-            w.rows = 0;
-            w.columns = 0;
-            return;
-        }
-        const int rows = w.rows;
-        const int columns = w.columns;
-
-        // One strip: per strip of squares the pairs (lower row, upper row),
-        // joined to the next strip by repeating its last and next first index.
-        memset(cls.indexStaging, 0, sizeof(cls.indexStaging));
-        int n = 0;
-        for (int s = 0; s < rows; s++) {
-            if (s > 0) {
-                cls.indexStaging[n] = cls.indexStaging[n - 1];
-                n++;
-                cls.indexStaging[n++] = (s + 1) * columns;
-            }
-            for (int j = 0; j < columns; j++) {
-                cls.indexStaging[n++] = (s + 1) * columns + j;
-                cls.indexStaging[n++] = s * columns + j;
-            }
-        }
-
-        LPDIRECT3DDEVICE9 device = GetDevice();
-        if (device == NULL) {
-            return;
-        }
-        device->CreateVertexBuffer(WATER_VERTEX_CAPACITY * sizeof(VertexWater), D3DUSAGE_WRITEONLY,
-                                   FVF_VERTEX_WATER, D3DPOOL_MANAGED, &cls.vertexBuffer, NULL);
-        device->CreateIndexBuffer(WATER_INDEX_CAPACITY * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                                  D3DPOOL_MANAGED, &cls.indexBuffer, NULL);
-        if (cls.vertexBuffer == NULL || cls.indexBuffer == NULL) {
-            ReleaseBuffers(cls);
-            return;
-        }
-        cls.owner = &w;
-
-        if (SUCCEEDED(cls.vertexBuffer->Lock(0, 0, (void**)&w.lockedVertices, 0)) && w.lockedVertices != NULL) {
-            memset(w.lockedVertices, 0, WATER_VERTEX_CAPACITY * sizeof(VertexWater));
-            for (int r = 0; r <= rows; r++) {
-                const D3DCOLOR color = cls.rowColor[r % 3] + (WATER_ALPHA_BASE << 24);
-                for (int c = 0; c < columns; c++) {
-                    VertexWater& vertex = w.lockedVertices[r * columns + c];
-                    vertex.x = (float)((c - 0.5 * columns) * WATER_CELL);
-                    vertex.y = 0.0f;
-                    vertex.z = (float)((WATER_ORIGIN_ROW - r) * WATER_CELL);
-                    vertex.diffuse = color;
-                }
-            }
-            cls.vertexBuffer->Unlock();
-        }
-        w.lockedVertices = NULL;
-
-        WORD* indices = NULL;
-        if (SUCCEEDED(cls.indexBuffer->Lock(0, 0, (void**)&indices, 0)) && indices != NULL) {
-            for (int i = 0; i < WATER_INDEX_CAPACITY; i++) {
-                indices[i] = (WORD)cls.indexStaging[i];
-            }
-            cls.indexBuffer->Unlock();
-        }
+        return;
     }
+    cls.owner = this;
 
-    template <class W>
-    static void Destroy(W& w, WaterClassData& cls)
-    {
-        if (cls.owner == &w) {
-            ReleaseBuffers(cls);
+    if (SUCCEEDED(cls.vertexBuffer->Lock(0, 0, (void**)&lockedVertices, 0)) && lockedVertices != NULL) {
+        memset(lockedVertices, 0, WATER_VERTEX_CAPACITY * sizeof(VertexWater));
+        for (int r = 0; r <= rows; r++) {
+            const D3DCOLOR color = cls.rowColor[r % 3] + (WATER_ALPHA_BASE << 24);
+            for (int c = 0; c < columns; c++) {
+                VertexWater& vertex = lockedVertices[r * columns + c];
+                vertex.x = (float)((c - 0.5 * columns) * WATER_CELL);
+                vertex.y = 0.0f;
+                vertex.z = (float)((WATER_ORIGIN_ROW - r) * WATER_CELL);
+                vertex.diffuse = color;
+            }
         }
-    }
-
-    // Locks the vertices the grid uses; false when there is nothing to lock.
-    template <class W>
-    static bool LockVertices(W& w, WaterClassData& cls)
-    {
-        w.lockedVertices = NULL;
-        if (cls.vertexBuffer == NULL || cls.owner != &w || VertexCount(w) <= 0) {
-            return false;
-        }
-        if (FAILED(cls.vertexBuffer->Lock(0, LockSize(w), (void**)&w.lockedVertices, 0)) ||
-            w.lockedVertices == NULL) {
-            w.lockedVertices = NULL;
-            return false;
-        }
-        return true;
-    }
-
-    template <class W>
-    static void UnlockVertices(W& w, WaterClassData& cls)
-    {
         cls.vertexBuffer->Unlock();
-        w.lockedVertices = NULL;
     }
+    lockedVertices = NULL;
 
-    // Starts a ring wave at (x, z) in the next free slot: the slot after the
-    // last one used, passing over one slot kept by its flag, wrapping to 0.
-    template <class W>
-    static void AddRipple(W& w, WaterClassData& cls, int x, int z, float strength, int keep)
-    {
-        if (w.currentRipple < RIPPLE_MAX) {
-            w.currentRipple++;
+    WORD* indices = NULL;
+    if (SUCCEEDED(cls.indexBuffer->Lock(0, 0, (void**)&indices, 0)) && indices != NULL) {
+        for (int i = 0; i < WATER_INDEX_CAPACITY; i++) {
+            indices[i] = (WORD)cls.indexStaging[i];
         }
-        if (w.currentRipple < RIPPLE_MAX && w.rippleKeep[w.currentRipple] == 1) {
-            w.currentRipple++;
-        }
-        if (w.currentRipple == RIPPLE_MAX) {
-            w.currentRipple = 0;
-        }
-        const int slot = w.currentRipple;
-        w.rippleStrength[slot] = strength;
-        w.rippleKeep[slot] = keep;
+        cls.indexBuffer->Unlock();
+    }
+}
 
-        if (!LockVertices(w, cls)) {
-            return;
+template <int Stage>
+WaterSurfaceOf<Stage>::~WaterSurfaceOf()
+{
+    WaterClassData& cls = ClassData();
+    if (cls.owner == this) {
+        ReleaseBuffers(cls);
+    }
+}
+
+// Locks the vertices the grid uses; false when there is nothing to lock.
+template <int Stage>
+bool WaterSurfaceOf<Stage>::LockVertices()
+{
+    WaterClassData& cls = ClassData();
+    lockedVertices = NULL;
+    if (cls.vertexBuffer == NULL || cls.owner != this || VertexCount() <= 0) {
+        return false;
+    }
+    if (FAILED(cls.vertexBuffer->Lock(0, LockSize(), (void**)&lockedVertices, 0)) ||
+        lockedVertices == NULL) {
+        lockedVertices = NULL;
+        return false;
+    }
+    return true;
+}
+
+template <int Stage>
+void WaterSurfaceOf<Stage>::UnlockVertices()
+{
+    WaterClassData& cls = ClassData();
+    cls.vertexBuffer->Unlock();
+    lockedVertices = NULL;
+}
+
+// Starts a ring wave at (x, z) in the next free slot: the slot after the
+// last one used, passing over one slot kept by its flag, wrapping to 0.
+template <int Stage>
+void WaterSurfaceOf<Stage>::AddRipple(int x, int z, float strength, int keep)
+{
+    if (currentRipple < RIPPLE_MAX) {
+        currentRipple++;
+    }
+    if (currentRipple < RIPPLE_MAX && rippleKeep[currentRipple] == 1) {
+        currentRipple++;
+    }
+    if (currentRipple == RIPPLE_MAX) {
+        currentRipple = 0;
+    }
+    const int slot = currentRipple;
+    rippleStrength[slot] = strength;
+    rippleKeep[slot] = keep;
+
+    if (!LockVertices()) {
+        return;
+    }
+    const float fx = (float)x;
+    const float fz = (float)z;
+    const int count = VertexCount();
+    for (int i = 0; i < count; i++) {
+        VertexWater& vertex = lockedVertices[i];
+        const float dx = vertex.x - fx;
+        const float dz = vertex.z - fz;
+        const float squared = dx * dx + dz * dz;
+        const float distance = (float)sqrt((double)squared);
+        float amplitude = (float)(WATER_AMPLITUDE_MAX - (double)distance * WATER_AMPLITUDE_FALLOFF);
+        if (amplitude <= 0.0f) {
+            amplitude = 0.0f;
         }
-        const float fx = (float)x;
-        const float fz = (float)z;
-        const int count = VertexCount(w);
+        vertex.rippleDistance[slot] = distance;
+        vertex.rippleAmplitude[slot] = amplitude;
+    }
+    UnlockVertices();
+}
+
+// One frame: moves every front on, updates the height steps of the
+// vertices it has passed, nudges heights under idle slots towards the
+// rest level, adds the steps, and fades the strengths.
+template <int Stage>
+void WaterSurfaceOf<Stage>::Update()
+{
+    if (LockVertices()) {
+        const int count = VertexCount();
         for (int i = 0; i < count; i++) {
-            VertexWater& vertex = w.lockedVertices[i];
-            const float dx = vertex.x - fx;
-            const float dz = vertex.z - fz;
-            const float squared = dx * dx + dz * dz;
-            const float distance = (float)sqrt((double)squared);
-            float amplitude = (float)(WATER_AMPLITUDE_MAX - (double)distance * WATER_AMPLITUDE_FALLOFF);
-            if (amplitude <= 0.0f) {
-                amplitude = 0.0f;
-            }
-            vertex.rippleDistance[slot] = distance;
-            vertex.rippleAmplitude[slot] = amplitude;
-        }
-        UnlockVertices(w, cls);
-    }
-
-    // One frame: moves every front on, updates the height steps of the
-    // vertices it has passed, nudges heights under idle slots towards the
-    // rest level, adds the steps, and fades the strengths.
-    template <class W>
-    static void Update(W& w, WaterClassData& cls)
-    {
-        if (LockVertices(w, cls)) {
-            const int count = VertexCount(w);
-            for (int i = 0; i < count; i++) {
-                VertexWater& vertex = w.lockedVertices[i];
-                for (int k = 0; k < RIPPLE_MAX; k++) {
-                    vertex.rippleDistance[k] -= WATER_FRONT_SPEED;
-                    if (vertex.rippleDistance[k] <= 0.0f) {
-                        const float scale = w.rippleStrength[k] * vertex.rippleAmplitude[k];
-                        vertex.rippleHeight[k] =
-                            scale == 0.0f ? 0.0f : (float)((double)scale * cos((double)vertex.rippleDistance[k]));
+            VertexWater& vertex = lockedVertices[i];
+            for (int k = 0; k < RIPPLE_MAX; k++) {
+                vertex.rippleDistance[k] -= WATER_FRONT_SPEED;
+                if (vertex.rippleDistance[k] <= 0.0f) {
+                    const float scale = rippleStrength[k] * vertex.rippleAmplitude[k];
+                    vertex.rippleHeight[k] =
+                        scale == 0.0f ? 0.0f : (float)((double)scale * cos((double)vertex.rippleDistance[k]));
+                }
+                if (rippleStrength[k] == 0.0f) {
+                    if (vertex.y > WATER_SETTLE_STEP) {
+                        vertex.y -= WATER_SETTLE_STEP;
                     }
-                    if (w.rippleStrength[k] == 0.0f) {
-                        if (vertex.y > WATER_SETTLE_STEP) {
-                            vertex.y -= WATER_SETTLE_STEP;
-                        }
-                        if (vertex.y < WATER_SETTLE_STEP) {
-                            vertex.y += WATER_SETTLE_STEP;
-                        }
+                    if (vertex.y < WATER_SETTLE_STEP) {
+                        vertex.y += WATER_SETTLE_STEP;
                     }
                 }
-                for (int k = 0; k < RIPPLE_MAX; k++) {
-                    vertex.y += vertex.rippleHeight[k];
-                }
             }
-            UnlockVertices(w, cls);
-        }
-
-        for (int k = 0; k < RIPPLE_MAX; k++) {
-            if (w.rippleStrength[k] > 0.0f) {
-                if (w.rippleKeep[k] == 0) {
-                    w.rippleStrength[k] -= WATER_STRENGTH_FADE;
-                }
-            } else if (w.rippleStrength[k] < 0.0f) {
-                w.rippleStrength[k] = 0.0f;
+            for (int k = 0; k < RIPPLE_MAX; k++) {
+                vertex.y += vertex.rippleHeight[k];
             }
         }
+        UnlockVertices();
     }
 
-    // Draws the first 18000 triangles of the strip, unlit and untextured,
-    // in the vertex colours and alphas.
-    template <class W>
-    static void Draw(W& w, WaterClassData& cls)
-    {
-        if (cls.vertexBuffer == NULL || cls.indexBuffer == NULL || cls.owner != &w) {
-            return;
+    for (int k = 0; k < RIPPLE_MAX; k++) {
+        if (rippleStrength[k] > 0.0f) {
+            if (rippleKeep[k] == 0) {
+                rippleStrength[k] -= WATER_STRENGTH_FADE;
+            }
+        } else if (rippleStrength[k] < 0.0f) {
+            rippleStrength[k] = 0.0f;
         }
-        LPDIRECT3DDEVICE9 device = GetDevice();
-        if (device == NULL) {
-            return;
-        }
-
-        device->SetRenderState(D3DRS_LIGHTING, FALSE);
-        device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-
-        D3DXMATRIX mtxWorld;
-        D3DXMatrixIdentity(&mtxWorld);
-        device->SetTransform(D3DTS_WORLD, &mtxWorld);
-
-        device->SetStreamSource(0, cls.vertexBuffer, 0, sizeof(VertexWater));
-        device->SetIndices(cls.indexBuffer);
-        device->SetFVF(FVF_VERTEX_WATER);
-        device->SetTexture(0, NULL);
-
-        // Stage 0 takes colour and alpha from the vertex for this draw only:
-        // the other draws rely on the stage as they found it.
-        DWORD colorOp = D3DTOP_MODULATE, colorArg1 = D3DTA_TEXTURE;
-        DWORD alphaOp = D3DTOP_SELECTARG1, alphaArg1 = D3DTA_TEXTURE;
-        device->GetTextureStageState(0, D3DTSS_COLOROP, &colorOp);
-        device->GetTextureStageState(0, D3DTSS_COLORARG1, &colorArg1);
-        device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
-        device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alphaArg1);
-        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
-
-        device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, WATER_VERTEX_CAPACITY, 0, WATER_DRAW_TRIANGLES);
-
-        device->SetTextureStageState(0, D3DTSS_COLOROP, colorOp);
-        device->SetTextureStageState(0, D3DTSS_COLORARG1, colorArg1);
-        device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
-        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg1);
     }
-};
-
-// ---- WaterSurface: stage one ----
-
-WaterSurface::WaterSurface(int r, int c)
-    : rows(r), columns(c), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(NULL)
-{
-    WaterSurfaceImpl::Construct(*this, g_waterClass1);
 }
 
-WaterSurface::~WaterSurface()
+// Draws the first 18000 triangles of the strip, unlit and untextured,
+// in the vertex colours and alphas.
+template <int Stage>
+void WaterSurfaceOf<Stage>::Draw()
 {
-    WaterSurfaceImpl::Destroy(*this, g_waterClass1);
+    WaterClassData& cls = ClassData();
+    if (cls.vertexBuffer == NULL || cls.indexBuffer == NULL || cls.owner != this) {
+        return;
+    }
+    LPDIRECT3DDEVICE9 device = GetDevice();
+    if (device == NULL) {
+        return;
+    }
+
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+
+    D3DXMATRIX mtxWorld;
+    D3DXMatrixIdentity(&mtxWorld);
+    device->SetTransform(D3DTS_WORLD, &mtxWorld);
+
+    device->SetStreamSource(0, cls.vertexBuffer, 0, sizeof(VertexWater));
+    device->SetIndices(cls.indexBuffer);
+    device->SetFVF(FVF_VERTEX_WATER);
+    device->SetTexture(0, NULL);
+
+    // Stage 0 takes colour and alpha from the vertex for this draw only:
+    // the other draws rely on the stage as they found it.
+    DWORD colorOp = D3DTOP_MODULATE, colorArg1 = D3DTA_TEXTURE;
+    DWORD alphaOp = D3DTOP_SELECTARG1, alphaArg1 = D3DTA_TEXTURE;
+    device->GetTextureStageState(0, D3DTSS_COLOROP, &colorOp);
+    device->GetTextureStageState(0, D3DTSS_COLORARG1, &colorArg1);
+    device->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp);
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &alphaArg1);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, WATER_VERTEX_CAPACITY, 0, WATER_DRAW_TRIANGLES);
+
+    device->SetTextureStageState(0, D3DTSS_COLOROP, colorOp);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, colorArg1);
+    device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
+    device->SetTextureStageState(0, D3DTSS_ALPHAARG1, alphaArg1);
 }
 
-void WaterSurface::AddRipple(int x, int z, float strength, int keep)
+template <int Stage>
+LPDIRECT3DVERTEXBUFFER9 WaterSurfaceOf<Stage>::GetVertexBuffer()
 {
-    WaterSurfaceImpl::AddRipple(*this, g_waterClass1, x, z, strength, keep);
+    return ClassData().vertexBuffer;
 }
 
-void WaterSurface::Update()
+template <int Stage>
+LPDIRECT3DINDEXBUFFER9 WaterSurfaceOf<Stage>::GetIndexBuffer()
 {
-    WaterSurfaceImpl::Update(*this, g_waterClass1);
+    return ClassData().indexBuffer;
 }
 
-void WaterSurface::Draw()
+template <int Stage>
+const int* WaterSurfaceOf<Stage>::GetIndexStaging()
 {
-    WaterSurfaceImpl::Draw(*this, g_waterClass1);
+    return ClassData().indexStaging;
 }
 
-LPDIRECT3DVERTEXBUFFER9 WaterSurface::GetVertexBuffer()
-{
-    return g_waterClass1.vertexBuffer;
-}
-
-LPDIRECT3DINDEXBUFFER9 WaterSurface::GetIndexBuffer()
-{
-    return g_waterClass1.indexBuffer;
-}
-
-const int* WaterSurface::GetIndexStaging()
-{
-    return g_waterClass1.indexStaging;
-}
-
-// ---- WaterSurface2: stage two ----
-
-WaterSurface2::WaterSurface2(int r, int c)
-    : rows(r), columns(c), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(NULL)
-{
-    WaterSurfaceImpl::Construct(*this, g_waterClass2);
-}
-
-WaterSurface2::~WaterSurface2()
-{
-    WaterSurfaceImpl::Destroy(*this, g_waterClass2);
-}
-
-void WaterSurface2::AddRipple(int x, int z, float strength, int keep)
-{
-    WaterSurfaceImpl::AddRipple(*this, g_waterClass2, x, z, strength, keep);
-}
-
-void WaterSurface2::Update()
-{
-    WaterSurfaceImpl::Update(*this, g_waterClass2);
-}
-
-void WaterSurface2::Draw()
-{
-    WaterSurfaceImpl::Draw(*this, g_waterClass2);
-}
-
-LPDIRECT3DVERTEXBUFFER9 WaterSurface2::GetVertexBuffer()
-{
-    return g_waterClass2.vertexBuffer;
-}
-
-LPDIRECT3DINDEXBUFFER9 WaterSurface2::GetIndexBuffer()
-{
-    return g_waterClass2.indexBuffer;
-}
-
-const int* WaterSurface2::GetIndexStaging()
-{
-    return g_waterClass2.indexStaging;
-}
+template class WaterSurfaceOf<1>;
+template class WaterSurfaceOf<2>;

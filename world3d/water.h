@@ -17,11 +17,16 @@ struct VertexWater {
     float rippleHeight[RIPPLE_MAX];
 };
 
-// Stage one's water.
-class WaterSurface {
+struct WaterClassData;
+
+// The water surface of a stage. Stage 1 and stage 2 are two classes with
+// their own buffers and row colours (WaterSurface and WaterSurface2 below)
+// and one implementation.
+template <int Stage>
+class WaterSurfaceOf {
 public:
-    WaterSurface(int rows, int columns);
-    ~WaterSurface();
+    WaterSurfaceOf(int rows, int columns);
+    ~WaterSurfaceOf();
     void AddRipple(int x, int z, float strength, int keep);
     void Update();
     void Draw();
@@ -39,7 +44,13 @@ public:
     static const int* GetIndexStaging();
 
 private:
-    friend struct WaterSurfaceImpl;  // the behaviour both classes share (water.cpp)
+    static WaterClassData& ClassData();
+    int VertexCount() const;
+    UINT LockSize() const;
+    // Locks the vertices the grid uses; false when there is nothing to lock.
+    bool LockVertices();
+    void UnlockVertices();
+
     int rows;
     int columns;
     int currentRipple;
@@ -48,32 +59,5 @@ private:
     VertexWater* lockedVertices;
 };
 
-// Stage two's water: the same surface, with its own buffers and vertex alphas.
-class WaterSurface2 {
-public:
-    WaterSurface2(int rows, int columns);
-    ~WaterSurface2();
-    void AddRipple(int x, int z, float strength, int keep);
-    void Update();
-    void Draw();
-
-    int GetCurrentRipple() const { return currentRipple; }
-    float GetRippleStrength(int slot) const { return rippleStrength[slot]; }
-    int GetRippleKeep(int slot) const { return rippleKeep[slot]; }
-    void SetRippleStrength(int slot, float strength) { rippleStrength[slot] = strength; }
-    void SetRippleKeep(int slot, int keep) { rippleKeep[slot] = keep; }
-    int GetRows() const { return rows; }
-    int GetColumns() const { return columns; }
-    static LPDIRECT3DVERTEXBUFFER9 GetVertexBuffer();
-    static LPDIRECT3DINDEXBUFFER9 GetIndexBuffer();
-    static const int* GetIndexStaging();
-
-private:
-    friend struct WaterSurfaceImpl;  // the behaviour both classes share (water.cpp)
-    int rows;
-    int columns;
-    int currentRipple;
-    float rippleStrength[RIPPLE_MAX];
-    int rippleKeep[RIPPLE_MAX];
-    VertexWater* lockedVertices;
-};
+typedef WaterSurfaceOf<1> WaterSurface;   // stage one's water
+typedef WaterSurfaceOf<2> WaterSurface2;  // stage two's: its own buffers and vertex alphas

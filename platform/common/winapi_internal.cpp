@@ -1,11 +1,13 @@
-// Shared plumbing of our Windows layer: bringing SDL's video subsystem up once
-// and the list of listeners that see every SDL event the Win32 layer pumps.
+// Shared plumbing of our Windows layer: bringing SDL's video subsystem up once,
+// the window handles win32/ made, and the list of listeners that see every SDL
+// event the Win32 layer pumps.
 //
 // State: whether video was tried and how it went (kept for the life of the
-// process: a missing display does not appear later), and the listener list.
+// process: a missing display does not appear later), the handle-to-window
+// map (an entry from CreateWindowExA to the end of DestroyWindow), and the
+// listener list.
 // Both are touched only from the thread that runs the game.
 #include "common/winapi_internal.h"
-#include "win32/win32_internal.h"
 
 #include <SDL2/SDL.h>
 // The X11 members of SDL_SysWMinfo, whatever SDL_config.h says.
@@ -19,6 +21,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 #include <vector>
 
 namespace winapi {
@@ -33,6 +36,11 @@ struct Listener {
     void* user;
 };
 
+std::map<HWND, SDL_Window*>& WindowHandles() {
+    static std::map<HWND, SDL_Window*> handles;
+    return handles;
+}
+
 std::vector<Listener>& Listeners() {
     static std::vector<Listener> listeners;
     return listeners;
@@ -43,6 +51,15 @@ bool DriverIsHeadless(const char* driver) {
 }
 
 }  // namespace
+
+SDL_Window* SdlWindowFromHwnd(HWND hwnd) {
+    auto it = WindowHandles().find(hwnd);
+    return it == WindowHandles().end() ? nullptr : it->second;
+}
+
+void RegisterWindowHandle(HWND hwnd, SDL_Window* window) { WindowHandles()[hwnd] = window; }
+
+void ForgetWindowHandle(HWND hwnd) { WindowHandles().erase(hwnd); }
 
 const char* ProgramName() {
     const char* name = program_invocation_short_name;

@@ -201,6 +201,14 @@ void Device::TextureMipsFromTop(Texture& texture) {
     if (texture.gpu && Activate()) m_backend->TextureMipsFromTop(texture);
 }
 
+void Device::FailCreation(D3DRESOURCETYPE type, bool on) {
+    if ((unsigned)type >= 32) return;
+    if (on)
+        m_failCreation |= 1u << type;
+    else
+        m_failCreation &= ~(1u << type);
+}
+
 // ---------------------------------------------------------------------------
 // Frame
 // ---------------------------------------------------------------------------
@@ -261,7 +269,7 @@ HRESULT Device::CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL 
         VertexLayout layout;
         if (ParseFVF(FVF, &layout) && Length < layout.size) return D3DERR_INVALIDCALL;
     }
-    if (Length > (1u << 30)) return D3DERR_OUTOFVIDEOMEMORY;
+    if (Length > (1u << 30) || CreationFails(D3DRTYPE_VERTEXBUFFER)) return D3DERR_OUTOFVIDEOMEMORY;
     VertexBuffer* vb = new (std::nothrow) VertexBuffer(this, Length, Usage, FVF, Pool);
     if (!vb) return E_OUTOFMEMORY;
     if (!vb->store.data) {
@@ -280,7 +288,7 @@ HRESULT Device::CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3
     if (Length == 0 || (Format != D3DFMT_INDEX16 && Format != D3DFMT_INDEX32) ||
         (Pool != D3DPOOL_DEFAULT && Pool != D3DPOOL_MANAGED && Pool != D3DPOOL_SYSTEMMEM))
         return D3DERR_INVALIDCALL;
-    if (Length > (1u << 30)) return D3DERR_OUTOFVIDEOMEMORY;
+    if (Length > (1u << 30) || CreationFails(D3DRTYPE_INDEXBUFFER)) return D3DERR_OUTOFVIDEOMEMORY;
     IndexBuffer* ib = new (std::nothrow) IndexBuffer(this, Length, Usage, Format, Pool);
     if (!ib) return E_OUTOFMEMORY;
     if (!ib->store.data) {
@@ -321,6 +329,7 @@ HRESULT Device::CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
             return D3DERR_INVALIDCALL;
         levels = 1;
     }
+    if (CreationFails(D3DRTYPE_TEXTURE)) return D3DERR_OUTOFVIDEOMEMORY;
     Texture* tex = new (std::nothrow) Texture(this, Width, Height, levels, Usage, Format, Pool);
     if (!tex) return E_OUTOFMEMORY;
     if (!tex->Allocate()) {

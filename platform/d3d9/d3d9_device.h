@@ -94,14 +94,17 @@ public:
     void ReleaseBackendCopy(Texture& texture);
     void TextureWritten(Texture& texture, UINT level, const RECT& area);
     void TextureMipsFromTop(Texture& texture);
+    // While on, creating resources of this type fails as when out of memory.
+    void FailCreation(D3DRESOURCETYPE type, bool on);
 
 private:
     ~Device() override;
 
     void ResetBindings();
+    bool CreationFails(D3DRESOURCETYPE type) const { return (m_failCreation >> type) & 1; }
     void Touch(int group) { m_groupVersion[group] = ++m_versionCounter; }
     // Hands a checked draw to the back end with the state it is made in.
-    bool Submit(const DrawCall& call, UINT primitives);
+    bool Submit(const DrawCall& call);
     // Direct3D clears the stream binding that a user-pointer draw replaces.
     void FinishUpDraw();
 
@@ -117,6 +120,7 @@ private:
     int m_bbWidth, m_bbHeight;
     bool m_hasDepth, m_hasStencil;
     bool m_inScene = false;
+    uint32_t m_failCreation = 0;  // bit per D3DRESOURCETYPE (test hook)
 
     State m_state;
     uint32_t m_dirty = kDirtyAll;

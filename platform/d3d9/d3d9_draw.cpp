@@ -49,6 +49,18 @@ bool CheckStream(const State& s, const VertexLayout& layout, UINT* vertexCount) 
     return true;
 }
 
+// What every draw call says: the primitives, their vertex format and the
+// texture coordinate set stage 0 reads.
+DrawCall MakeDrawCall(const State& s, D3DPRIMITIVETYPE type, UINT primitives, UINT count, const VertexLayout* layout) {
+    DrawCall call;
+    call.type = type;
+    call.primitives = primitives;
+    call.count = count;
+    call.layout = layout;
+    call.texSet = (int)(s.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+    return call;
+}
+
 void FillStream(const State& s, UINT vertexCount, DrawCall* call) {
     call->buffer = s.streams[0];
     call->offset = s.streamOffset[0];
@@ -74,7 +86,7 @@ bool PrimitiveVertices(D3DPRIMITIVETYPE type, UINT count, UINT* vertices) {
     return true;
 }
 
-bool Device::Submit(const DrawCall& call, UINT primitives) {
+bool Device::Submit(const DrawCall& call) {
     UpdateDerived(m_state, m_groupVersion, &m_derived);
     DrawState ds;
     ds.state = &m_state;
@@ -86,7 +98,7 @@ bool Device::Submit(const DrawCall& call, UINT primitives) {
     m_dirty = 0;
     WarnUnsupportedStates(m_state);
     ++m_drawCalls;
-    if (m_recordDraws) m_draws.push_back({call.type, primitives, m_state.textures[0], m_state.fvf});
+    if (m_recordDraws) m_draws.push_back({call.type, call.primitives, m_state.textures[0], m_state.fvf});
     return true;
 }
 
@@ -100,14 +112,10 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex, 
     UINT vertexCount = 0;
     if (!CheckStream(m_state, *layout, &vertexCount)) return D3DERR_INVALIDCALL;
     if ((uint64_t)StartVertex + count > vertexCount) return D3DERR_INVALIDCALL;
-    DrawCall call;
-    call.type = PrimitiveType;
-    call.count = count;
-    call.layout = layout;
-    call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+    DrawCall call = MakeDrawCall(m_state, PrimitiveType, PrimitiveCount, count, layout);
     FillStream(m_state, vertexCount, &call);
     call.firstVertex = StartVertex;
-    return Submit(call, PrimitiveCount) ? D3D_OK : D3DERR_INVALIDCALL;
+    return Submit(call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVertexIndex, UINT MinVertexIndex,
@@ -146,23 +154,19 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE PrimitiveType, INT BaseVer
             return D3DERR_INVALIDCALL;
         }
     }
-    DrawCall call;
-    call.type = PrimitiveType;
-    call.count = count;
-    call.layout = layout;
-    call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+    DrawCall call = MakeDrawCall(m_state, PrimitiveType, primCount, count, layout);
     FillStream(m_state, vertexCount, &call);
     call.indexed = true;
     call.indices = ib;
     call.startIndex = startIndex;
     call.baseVertex = BaseVertexIndex;
-    return Submit(call, primCount) ? D3D_OK : D3DERR_INVALIDCALL;
+    call.minIndex = MinVertexIndex;
+    call.numVertices = NumVertices;
+    return Submit(call) ? D3D_OK : D3DERR_INVALIDCALL;
 }
 
 void Device::FinishUpDraw() {
-    VertexBuffer*& slot = m_state.streams[0];
-    if (slot) slot->BindRelease();
-    slot = nullptr;
+    Rebind(m_state.streams[0], (VertexBuffer*)nullptr);
     m_state.streamOffset[0] = 0;
     m_state.streamStride[0] = 0;
 }
@@ -176,15 +180,11 @@ HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCo
     if (!layout || VertexStreamZeroStride < layout->size) return D3DERR_INVALIDCALL;
     if (PrimitiveCount == 0) return D3D_OK;
     if (Activate()) {
-        DrawCall call;
-        call.type = PrimitiveType;
-        call.count = count;
-        call.layout = layout;
-        call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+        DrawCall call = MakeDrawCall(m_state, PrimitiveType, PrimitiveCount, count, layout);
         call.stride = VertexStreamZeroStride;
         call.userVertices = pVertexStreamZeroData;
         call.userBytes = (size_t)(count - 1) * VertexStreamZeroStride + layout->size;
-        Submit(call, PrimitiveCount);
+        Submit(call);
     }
     FinishUpDraw();
     return D3D_OK;
@@ -210,11 +210,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
         if (v > hi) hi = v;
     }
     if (Activate()) {
-        DrawCall call;
-        call.type = PrimitiveType;
-        call.count = count;
-        call.layout = layout;
-        call.texSet = (int)(m_state.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff);
+        DrawCall call = MakeDrawCall(m_state, PrimitiveType, PrimitiveCount, count, layout);
         call.stride = VertexStreamZeroStride;
         call.userVertices = static_cast<const uint8_t*>(pVertexStreamZeroData) + (size_t)lo * VertexStreamZeroStride;
         call.userBytes = (size_t)(hi - lo) * VertexStreamZeroStride + layout->size;
@@ -222,11 +218,12 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
         call.userIndices = pIndexData;
         call.wideIndices = wide;
         call.baseVertex = -(INT)lo;
-        Submit(call, PrimitiveCount);
+        call.minIndex = MinVertexIndex;
+        call.numVertices = NumVertices;
+        Submit(call);
     }
     FinishUpDraw();
-    if (m_state.indices) m_state.indices->BindRelease();
-    m_state.indices = nullptr;
+    Rebind(m_state.indices, (IndexBuffer*)nullptr);
     return D3D_OK;
 }
 

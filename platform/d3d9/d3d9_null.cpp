@@ -5,11 +5,15 @@
 // of game logic run on it at the speed of the logic. Chosen for a process by
 // D3D9Testing_UseNullBackend or WINAPI_D3D9_BACKEND=null, never by the game.
 //
-// State: the last draw's record and a running count; lives as long as its device.
+// State: the last draw's record, a running count and, while recording is on,
+// the log of every draw; lives as long as its device.
 #include "d3d9_state.h"
 #include "testing/d3d9_testing.h"
 
+#include <string.h>
+
 #include <new>
+#include <vector>
 
 namespace d3d9 {
 
@@ -28,17 +32,38 @@ public:
     bool ReadBack(int, int, int, int, uint32_t*) override { return false; }
 
     bool Draw(const DrawCall& call, const DrawState& ds) override {
+        const State& st = *ds.state;
         D3D9TestingDraw& r = m_last;
         r.primitiveType = (DWORD)call.type;
+        r.primitiveCount = call.primitives;
         r.vertexCount = call.count;
         r.indexed = call.indexed;
-        r.fvf = ds.state->fvf;
+        r.fvf = st.fvf;
         r.shaderKey = PackShaderKey(ds.config);
         r.lighting = ds.config.lighting != 0;
         r.textured = ds.config.sampleTexture != 0;
-        r.alphaBlend = ds.state->rs[D3DRS_ALPHABLENDENABLE] != FALSE;
-        r.zEnable = ds.state->rs[D3DRS_ZENABLE] != D3DZB_FALSE;
+        r.alphaBlend = st.rs[D3DRS_ALPHABLENDENABLE] != FALSE;
+        r.zEnable = st.rs[D3DRS_ZENABLE] != D3DZB_FALSE;
+        r.texture = st.textures[0];
+        r.stream = call.buffer;
+        r.streamOffset = call.buffer ? call.offset : 0;
+        r.stride = call.stride;
+        r.indices = call.indices;
+        r.baseVertex = call.baseVertex;
+        r.minIndex = call.minIndex;
+        r.numVertices = call.numVertices;
+        r.startIndex = call.startIndex;
+        r.startVertex = call.firstVertex;
+        memcpy(r.renderStates, st.rs, sizeof r.renderStates);
+        memcpy(r.stage0, st.tss[0], sizeof r.stage0);
         ++m_draws;
+        if (m_recording) {
+            m_log.push_back(r);
+            if (call.userVertices) {
+                const uint8_t* v = static_cast<const uint8_t*>(call.userVertices);
+                m_log.back().userVertices.assign(v, v + call.userBytes);
+            }
+        }
         return true;
     }
 
@@ -54,9 +79,17 @@ public:
         return true;
     }
 
+    void Record(bool on) {
+        m_recording = on;
+        if (!on) std::vector<D3D9TestingDraw>().swap(m_log);
+    }
+    const std::vector<D3D9TestingDraw>& Log() const { return m_log; }
+
 private:
     D3D9TestingDraw m_last = {};
     uint64_t m_draws = 0;
+    bool m_recording = false;
+    std::vector<D3D9TestingDraw> m_log;
 };
 
 }  // namespace
@@ -68,6 +101,17 @@ Backend* CreateNullBackend() {
 bool NullLastDraw(Backend* backend, D3D9TestingDraw* out) {
     const NullBackend* null = dynamic_cast<const NullBackend*>(backend);
     return null && null->LastDraw(out);
+}
+
+bool NullRecordDraws(Backend* backend, bool on) {
+    NullBackend* null = dynamic_cast<NullBackend*>(backend);
+    if (null) null->Record(on);
+    return null != nullptr;
+}
+
+std::vector<D3D9TestingDraw> NullDrawLog(Backend* backend) {
+    const NullBackend* null = dynamic_cast<const NullBackend*>(backend);
+    return null ? null->Log() : std::vector<D3D9TestingDraw>();
 }
 
 }  // namespace d3d9

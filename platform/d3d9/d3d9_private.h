@@ -29,6 +29,7 @@
 #include <stdint.h>
 #include <stddef.h>
 #include <memory>
+#include <vector>
 
 #include "common/com_object.h"
 
@@ -211,6 +212,7 @@ protected:
 // One checked Draw*Primitive* call.
 struct DrawCall {
     D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
+    UINT primitives = 0;
     UINT count = 0;                      // vertices (or indices) to draw
     const VertexLayout* layout = nullptr;
     int texSet = -1;                     // texture coordinate set fed to stage 0
@@ -228,6 +230,7 @@ struct DrawCall {
     const void* userIndices = nullptr;
     bool wideIndices = false;            // 32-bit user indices
     INT baseVertex = 0;
+    UINT minIndex = 0, numVertices = 0;  // the caller's hint of the vertices used (not checked)
 };
 
 // Device counters read by the test hooks.
@@ -275,6 +278,10 @@ Backend* CreateNullBackend();
 // The last draw a null back end recorded; false for a GL back end or before
 // the first draw.
 bool NullLastDraw(Backend* backend, D3D9TestingDraw* out);
+// Starts (on) or stops and drops (off) a null back end's log of every draw;
+// false for a GL back end.
+bool NullRecordDraws(Backend* backend, bool on);
+std::vector<D3D9TestingDraw> NullDrawLog(Backend* backend);
 // True when devices made from now on use the null back end: the test hook,
 // or WINAPI_D3D9_BACKEND=null in the environment.
 bool NullBackendChosen();

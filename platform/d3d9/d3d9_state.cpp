@@ -355,31 +355,26 @@ ShaderConfig MakeShaderConfig(const State& s, const VertexLayout& layout, int ac
     int aa1 = CleanArg((int)s.tss[0][D3DTSS_ALPHAARG1], &argsOk);
     int aa2 = CleanArg((int)s.tss[0][D3DTSS_ALPHAARG2], &argsOk);
     if (!argsOk) WarnOnce(&warnedArg, "a texture stage argument is not supported; CURRENT is used instead");
+    // An operation that cannot run passes the stage's input (CURRENT) on.
+    auto passOn = [](int* op, int* arg1) {
+        *op = D3DTOP_SELECTARG1;
+        *arg1 = D3DTA_CURRENT;
+    };
+    auto unsupported = [&](int* op, int* arg1) {
+        WarnOnce(&warnedOp, "a texture stage operation is not supported; the stage passes its input on");
+        passOn(op, arg1);
+    };
     if (cop == D3DTOP_DISABLE) {
-        cop = aop = D3DTOP_SELECTARG1;
-        ca1 = aa1 = D3DTA_CURRENT;
+        passOn(&cop, &ca1);
+        passOn(&aop, &aa1);
     } else {
-        if (!SupportedOp(cop)) {
-            WarnOnce(&warnedOp, "a texture stage operation is not supported; the stage passes its input on");
-            cop = D3DTOP_SELECTARG1;
-            ca1 = D3DTA_CURRENT;
-        }
-        if (!texBound && OpReadsTexture(cop, ca1, ca2)) {
-            cop = D3DTOP_SELECTARG1;
-            ca1 = D3DTA_CURRENT;
-        }
-        if (aop == D3DTOP_DISABLE) {
-            aop = D3DTOP_SELECTARG1;
-            aa1 = D3DTA_CURRENT;
-        } else if (!SupportedOp(aop)) {
-            WarnOnce(&warnedOp, "a texture stage operation is not supported; the stage passes its input on");
-            aop = D3DTOP_SELECTARG1;
-            aa1 = D3DTA_CURRENT;
-        }
-        if (!texBound && OpReadsTexture(aop, aa1, aa2)) {
-            aop = D3DTOP_SELECTARG1;
-            aa1 = D3DTA_CURRENT;
-        }
+        if (!SupportedOp(cop)) unsupported(&cop, &ca1);
+        if (!texBound && OpReadsTexture(cop, ca1, ca2)) passOn(&cop, &ca1);
+        if (aop == D3DTOP_DISABLE)
+            passOn(&aop, &aa1);
+        else if (!SupportedOp(aop))
+            unsupported(&aop, &aa1);
+        if (!texBound && OpReadsTexture(aop, aa1, aa2)) passOn(&aop, &aa1);
     }
     if (!OpUsesArg2(cop)) ca2 = D3DTA_CURRENT;
     if (!OpUsesArg1(cop)) ca1 = D3DTA_CURRENT;
@@ -547,11 +542,8 @@ HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
         if (!tex || tex->OwnerDevice() != this) return D3DERR_INVALIDCALL;
         if (tex->Pool() == D3DPOOL_SYSTEMMEM || tex->Pool() == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
     }
-    Texture*& slot = m_state.textures[Stage];
-    if (slot == tex) return D3D_OK;
-    if (tex) tex->BindRef();
-    if (slot) slot->BindRelease();
-    slot = tex;
+    if (m_state.textures[Stage] == tex) return D3D_OK;
+    Rebind(m_state.textures[Stage], tex);
     if (Stage == 0) m_dirty |= kDirtyTexture0;
     return D3D_OK;
 }
@@ -582,12 +574,7 @@ HRESULT Device::SetStreamSource(UINT StreamNumber, IDirect3DVertexBuffer9* pStre
         vb = dynamic_cast<VertexBuffer*>(pStreamData);
         if (!vb || vb->OwnerDevice() != this) return D3DERR_INVALIDCALL;
     }
-    VertexBuffer*& slot = m_state.streams[StreamNumber];
-    if (vb != slot) {
-        if (vb) vb->BindRef();
-        if (slot) slot->BindRelease();
-        slot = vb;
-    }
+    Rebind(m_state.streams[StreamNumber], vb);
     m_state.streamOffset[StreamNumber] = OffsetInBytes;
     m_state.streamStride[StreamNumber] = Stride;
     return D3D_OK;
@@ -599,25 +586,15 @@ HRESULT Device::SetIndices(IDirect3DIndexBuffer9* pIndexData) {
         ib = dynamic_cast<IndexBuffer*>(pIndexData);
         if (!ib || ib->OwnerDevice() != this) return D3DERR_INVALIDCALL;
     }
-    if (ib == m_state.indices) return D3D_OK;
-    if (ib) ib->BindRef();
-    if (m_state.indices) m_state.indices->BindRelease();
-    m_state.indices = ib;
+    Rebind(m_state.indices, ib);
     return D3D_OK;
 }
 
 // Drops the device's references on everything bound.
 void Device::ResetBindings() {
-    for (Texture*& t : m_state.textures) {
-        if (t) t->BindRelease();
-        t = nullptr;
-    }
-    for (VertexBuffer*& v : m_state.streams) {
-        if (v) v->BindRelease();
-        v = nullptr;
-    }
-    if (m_state.indices) m_state.indices->BindRelease();
-    m_state.indices = nullptr;
+    for (Texture*& t : m_state.textures) Rebind(t, (Texture*)nullptr);
+    for (VertexBuffer*& v : m_state.streams) Rebind(v, (VertexBuffer*)nullptr);
+    Rebind(m_state.indices, (IndexBuffer*)nullptr);
 }
 
 }  // namespace d3d9

@@ -50,6 +50,16 @@ struct State {
     IndexBuffer* indices = nullptr;
 };
 
+// Binds `next` in a slot of the state: the device's binding reference moves
+// from the old resource to the new one.
+template <class Resource>
+void Rebind(Resource*& slot, Resource* next) {
+    if (slot == next) return;
+    if (next) next->BindRef();
+    if (slot) slot->BindRelease();
+    slot = next;
+}
+
 // Fills `s` with Direct3D's defaults for a back buffer of this size; the
 // depth test is on by default only when there is a depth buffer.
 void SetDefaultState(State* s, UINT width, UINT height, bool hasDepth);

@@ -44,5 +44,20 @@ bool D3D9Testing_LastDraw(IDirect3DDevice9* device, D3D9TestingDraw* out) {
     return d && out && d3d9::NullLastDraw(d->GetBackend(), out);
 }
 
+bool D3D9Testing_RecordDraws(IDirect3DDevice9* device, bool on) {
+    d3d9::Device* d = dynamic_cast<d3d9::Device*>(device);
+    return d && d3d9::NullRecordDraws(d->GetBackend(), on);
+}
+
+std::vector<D3D9TestingDraw> D3D9Testing_DrawLog(IDirect3DDevice9* device) {
+    d3d9::Device* d = dynamic_cast<d3d9::Device*>(device);
+    return d ? d3d9::NullDrawLog(d->GetBackend()) : std::vector<D3D9TestingDraw>();
+}
+
+void D3D9Testing_FailCreation(IDirect3DDevice9* device, D3DRESOURCETYPE type, bool on) {
+    d3d9::Device* d = dynamic_cast<d3d9::Device*>(device);
+    if (d) d->FailCreation(type, on);
+}
+
 void D3D9Testing_AllowDrawShortcuts(bool on) { d3d9::AllowDrawShortcuts(on); }
 uint64_t D3D9Testing_ShortcutDrawCount(D3D9TestingShortcut shortcut) { return d3d9::ShortcutDraws((int)shortcut); }

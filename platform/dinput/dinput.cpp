@@ -21,9 +21,8 @@
 // reference counted and deleted by their last Release.
 #include "common/com_object.h"
 #include "common/winapi_internal.h"
-#include "dinput/keymap.h"
+#include "common/keymap.h"
 #include "testing/dinput_testing.h"
-#include "win32/win32_internal.h"
 
 #include <dinput.h>
 #include <windows.h>
@@ -163,7 +162,7 @@ public:
         if (exclusive && background) return DIERR_UNSUPPORTED;  // not for keyboards
         // A foreground or exclusive device needs a window of this program to
         // follow; a background one may have none.
-        if (hwnd ? !FindWindowRecord(hwnd) : (foreground || exclusive)) return E_HANDLE;
+        if (hwnd ? !SdlWindowFromHwnd(hwnd) : (foreground || exclusive)) return E_HANDLE;
         hwnd_ = hwnd;
         foreground_ = foreground;
         return DI_OK;

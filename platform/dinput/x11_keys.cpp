@@ -5,7 +5,7 @@
 //
 // Kept apart from the rest of the layer because the X headers and <windows.h>
 // cannot share a file (Window, Bool, Status, ...).
-#include "dinput/keymap.h"
+#include "common/keymap.h"
 
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>

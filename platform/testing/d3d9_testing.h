@@ -58,9 +58,12 @@ bool D3D9Testing_IsNullBackend(IDirect3DDevice9* device);
 // still holds while bound). Compare it across cycles to find leaks.
 unsigned D3D9Testing_LiveObjectCount(void);
 
-// What the null back end recorded of a device's last draw.
+// What the null back end recorded of a draw: the call as made and the state
+// it was made in. Pointers are not referenced: compare them, or use them
+// while the caller still holds the objects.
 struct D3D9TestingDraw {
     DWORD primitiveType;   // D3DPRIMITIVETYPE
+    UINT primitiveCount;
     UINT vertexCount;      // vertices (or indices, for indexed draws) drawn
     bool indexed;
     DWORD fvf;
@@ -69,9 +72,32 @@ struct D3D9TestingDraw {
     bool textured;         // stage 0 samples its texture
     bool alphaBlend;
     bool zEnable;
+    IDirect3DBaseTexture9* texture;  // bound at stage 0
+    IDirect3DVertexBuffer9* stream;  // stream 0 (null for user-pointer draws)
+    UINT streamOffset, stride;
+    IDirect3DIndexBuffer9* indices;  // null for user-pointer draws
+    INT baseVertex;
+    UINT minIndex, numVertices, startIndex;  // as the indexed draw gave them
+    UINT startVertex;                        // non-indexed draws
+    std::vector<uint8_t> userVertices;       // a user-pointer draw's vertices as given (log only)
+    DWORD renderStates[256];
+    DWORD stage0[33];                        // texture stage 0's states
 };
 // False when the device does not use the null back end or has drawn nothing.
+// (The last draw's userVertices stay empty unless the log is on.)
 bool D3D9Testing_LastDraw(IDirect3DDevice9* device, D3D9TestingDraw* out);
+
+// On: the null back end keeps every draw from now on, in order, with a copy
+// of user-pointer vertices. Off: the log is dropped and nothing is kept (so
+// drawing allocates nothing). False for a device of the GL back end.
+bool D3D9Testing_RecordDraws(IDirect3DDevice9* device, bool on);
+// The draws kept since recording began (empty when it is off).
+std::vector<D3D9TestingDraw> D3D9Testing_DrawLog(IDirect3DDevice9* device);
+
+// While on, the device's Create* call for resources of `type`
+// (D3DRTYPE_VERTEXBUFFER, D3DRTYPE_INDEXBUFFER or D3DRTYPE_TEXTURE) fails with
+// D3DERR_OUTOFVIDEOMEMORY, as on a device out of memory.
+void D3D9Testing_FailCreation(IDirect3DDevice9* device, D3DRESOURCETYPE type, bool on);
 
 // Turns the GL back end's pixel-preserving shortcuts off or back on,
 // process-wide, from the next draw. For read-back tests that draw the same

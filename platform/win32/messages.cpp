@@ -10,7 +10,7 @@
 // calls the window procedures for the sent ones (focus changes), and then
 // returns the first queued message that passes the filters.
 #include "common/winapi_internal.h"
-#include "dinput/keymap.h"
+#include "common/keymap.h"
 #include "testing/win32_testing.h"
 #include "win32/win32_internal.h"
 

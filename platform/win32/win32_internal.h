@@ -1,5 +1,5 @@
-// Private plumbing shared by the files of the Win32 layer (and read by the
-// DirectInput layer for the program name). Nothing outside platform/ sees it.
+// Private plumbing shared by the files of the Win32 layer. Nothing outside
+// win32/ sees it; what other folders share with win32/ is in common/.
 #pragma once
 
 #include <windows.h>
@@ -7,28 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/winapi_internal.h"
+
 struct SDL_Window;
 union SDL_Event;
 
 namespace winapi {
-
-// ---- common/ ----
-
-// Calls every listener registered with AddEventListener for this event.
-void OfferEventToListeners(const SDL_Event& event);
-
-// True when the video driver that came up draws nowhere (offscreen or dummy,
-// selected on purpose through SDL_VIDEODRIVER): windows exist, nobody sees them.
-bool VideoIsHeadless();
-
-// The short name of the running program, for messages on stderr.
-const char* ProgramName();
-
-// Gives an X11 window its title as UTF-8 in every title property. SDL writes
-// WM_NAME in the program's locale, and in the C locale that turns Japanese
-// into mojibake for window managers and tools that read only WM_NAME.
-// Does nothing on other window systems.
-void SetUtf8WindowName(SDL_Window* window, const char* title);
 
 // ---- win32/window.cpp ----
 

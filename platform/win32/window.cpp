@@ -158,11 +158,6 @@ void ReapDestroyedWindows() {
     }
 }
 
-SDL_Window* SdlWindowFromHwnd(HWND hwnd) {
-    WindowRecord* rec = FindWindowRecord(hwnd);
-    return rec ? rec->sdl : nullptr;
-}
-
 }  // namespace winapi
 
 using winapi::WindowRecord;
@@ -282,6 +277,7 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
     rec->destroying = false;
     HWND hwnd = rec->hwnd;
     WNDPROC proc = rec->proc;
+    winapi::RegisterWindowHandle(hwnd, rec->sdl);
     winapi::g_windows[(uintptr_t)hwnd] = std::move(rec);
 
     CREATESTRUCTA cs;
@@ -354,6 +350,7 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     if (!rec) return TRUE;
     SDL_Window* sdl = rec->sdl;
     winapi::g_windows.erase((uintptr_t)hWnd);
+    winapi::ForgetWindowHandle(hWnd);
     winapi::PurgeMessagesFor(hWnd);
     if (SDL_GL_GetCurrentWindow() == sdl && SDL_GL_GetCurrentContext())
         winapi::g_destroyedSdlWindows.push_back(sdl);  // freed once the context moves off it

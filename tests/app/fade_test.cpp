@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "app/fade.h"
+#include "app/fade_testing.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "device/keyboard.h"
 #include "dinput_testing.h"
 #include "win32_testing.h"

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "app/debugtext.h"
+#include "app/debugtext_testing.h"
 #include "app/main.h"
+#include "app/main_testing.h"
 #include "win32_testing.h"
 #include "ci_skip.h"
 

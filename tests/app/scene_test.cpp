@@ -11,8 +11,11 @@
 
 #include "app/fade.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "ui2d/result.h"
+#include "ui2d/result_testing.h"
 #include "ui2d/title.h"
+#include "ui2d/title_testing.h"
 
 namespace {
 

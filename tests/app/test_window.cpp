@@ -4,10 +4,11 @@
 #include <stdlib.h>
 
 #include "app/main.h"
+#include "test_device.h"
 #include "win32_testing.h"
 
 HWND MakeTestWindow() {
-    if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    testsupport::UseHeadlessDrivers();
     RegisterGameWindowClass(NULL);  // fails harmlessly when already registered
     return CreateGameWindow(NULL);
 }

@@ -11,13 +11,14 @@
 #include "dinput_testing.h"
 #include "win32_testing.h"
 #include "ci_skip.h"
+#include "test_device.h"
 
 namespace {
 
 class KeyboardTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        testsupport::UseHeadlessDrivers();
         WinapiTest_InstallMessageBoxHook(IDOK);
         RegisterGameWindowClass(NULL);
         window_ = CreateGameWindow(NULL);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "device/sound.h"
+#include "device/sound_testing.h"
 #include "sound_test_files.h"
 #include "winapi_testing.h"
 

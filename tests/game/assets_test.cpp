@@ -6,10 +6,13 @@
 
 #include "app/renderer.h"
 #include "device/sound.h"
+#include "device/sound_testing.h"
 #include "harness.h"
 #include "ui2d/texture.h"
+#include "ui2d/texture_testing.h"
 #include "winapi_testing.h"
 #include "world3d/model.h"
+#include "world3d/model_testing.h"
 #include "ci_skip.h"
 
 namespace {

@@ -7,10 +7,13 @@
 
 #include "app/renderer.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "device/keyboard.h"
 #include "game/fish.h"
 #include "game/player.h"
+#include "game/player_testing.h"
 #include "game/radar.h"
+#include "game/radar_testing.h"
 #include "harness.h"
 #include "ci_skip.h"
 #include "ui2d/sprite.h"

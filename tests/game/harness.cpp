@@ -5,7 +5,9 @@
 #include "app/scene.h"
 #include "device/keyboard.h"
 #include "ui2d/result.h"
+#include "ui2d/result_testing.h"
 #include "d3d9_testing.h"
+#include "test_device.h"
 #include "winapi_testing.h"
 
 #include <stdio.h>
@@ -32,8 +34,7 @@ const char* SceneName(int scene) {
 
 bool GameHarness::Start(Drawing drawing, const char* runDirectory) {
     // Headless runs get a GL context without a display.
-    if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
+    testsupport::UseHeadlessDrivers();
 
     // The game reads model/, asset/texture/ and SE/ from the working directory.
     if (chdir(runDirectory) != 0) return false;

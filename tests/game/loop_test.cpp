@@ -9,14 +9,17 @@
 #include <sstream>
 
 #include "app/main.h"
+#include "app/main_testing.h"
 #include "app/renderer.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "app/timer.h"
 #include "device/keyboard.h"
 #include "ci_skip.h"
 #include "harness.h"
 #include "ui2d/texture.h"
 #include "ui2d/result.h"
+#include "ui2d/result_testing.h"
 #include "winapi_testing.h"
 
 namespace {

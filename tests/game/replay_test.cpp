@@ -13,11 +13,14 @@
 #include "app/fade.h"
 #include "app/main.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "device/keyboard.h"
 #include "game/fish.h"
 #include "game/player.h"
+#include "game/player_testing.h"
 #include "harness.h"
 #include "ui2d/result.h"
+#include "ui2d/result_testing.h"
 #include "ci_skip.h"
 
 namespace {

@@ -5,18 +5,24 @@
 
 #include "app/renderer.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "device/keyboard.h"
 #include "game/fish.h"
+#include "game/fish_testing.h"
 #include "game/game1.h"
 #include "game/game2.h"
 #include "game/player.h"
+#include "game/player_testing.h"
 #include "game/radar.h"
+#include "game/radar_testing.h"
 #include "ci_skip.h"
 #include "harness.h"
 #include "ui2d/texture.h"
 #include "winapi_testing.h"
 #include "world3d/camera.h"
+#include "world3d/camera_testing.h"
 #include "world3d/model.h"
+#include "world3d/model_testing.h"
 
 namespace {
 

@@ -12,11 +12,15 @@
 #include <thread>
 
 #include "app/fade.h"
+#include "app/fade_testing.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "device/sound.h"
+#include "device/sound_testing.h"
 #include "device/sound_test_files.h"
 #include "title_result_keys.h"
 #include "ui2d/result.h"
+#include "ui2d/result_testing.h"
 #include "ui2d/texture.h"
 #include "ci_skip.h"
 

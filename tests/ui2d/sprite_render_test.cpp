@@ -18,6 +18,7 @@
 #include <stb/stb_image_write.h>
 
 #include "app/debugtext.h"
+#include "app/debugtext_testing.h"
 #include "app/fade.h"
 #include "app/main.h"
 #include "app/renderer.h"
@@ -25,8 +26,10 @@
 #include "d3d9_testing.h"
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"
+#include "ui2d/texture_testing.h"
 #include "win32_testing.h"
 #include "ci_skip.h"
+#include "test_device.h"
 
 namespace {
 
@@ -54,7 +57,7 @@ void WriteImage(int index, int width, int height, Colour colour) {
 class SpriteRenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        testsupport::UseHeadlessDrivers();
         WinapiTest_InstallMessageBoxHook(IDOK);
         RegisterGameWindowClass(NULL);
         if (HWND window = CreateGameWindow(NULL)) {

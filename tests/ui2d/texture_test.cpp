@@ -5,6 +5,7 @@
 
 #include "app/renderer.h"
 #include "ui2d/texture.h"
+#include "ui2d/texture_testing.h"
 
 namespace {
 

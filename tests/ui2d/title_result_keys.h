@@ -11,12 +11,13 @@
 #include "app/main.h"
 #include "device/keyboard.h"
 #include "winapi_testing.h"
+#include "test_device.h"
 
 class SceneKeyboard {
 public:
     // False when no window can be made (no display and no offscreen driver).
     bool Open() {
-        if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        testsupport::UseHeadlessDrivers();
         HINSTANCE instance = (HINSTANCE)1;
         RegisterGameWindowClass(instance);  // fails harmlessly when already registered
         m_hWnd = CreateGameWindow(instance);

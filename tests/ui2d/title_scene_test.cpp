@@ -6,12 +6,16 @@
 #include <thread>
 
 #include "app/fade.h"
+#include "app/fade_testing.h"
 #include "app/scene.h"
+#include "app/scene_testing.h"
 #include "device/sound.h"
+#include "device/sound_testing.h"
 #include "device/sound_test_files.h"
 #include "title_result_keys.h"
 #include "ui2d/texture.h"
 #include "ui2d/title.h"
+#include "ui2d/title_testing.h"
 #include "ci_skip.h"
 
 namespace {

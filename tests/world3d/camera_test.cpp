@@ -6,6 +6,7 @@
 #include "scenery_device.h"
 #include "winapi_testing.h"
 #include "world3d/camera.h"
+#include "world3d/camera_testing.h"
 #include "ci_skip.h"
 
 namespace {

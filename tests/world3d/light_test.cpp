@@ -7,6 +7,7 @@
 #include "scenery_device.h"
 #include "world3d/light.h"
 #include "world3d/model.h"
+#include "world3d/model_testing.h"
 #include "xfile_writer.h"
 
 namespace {

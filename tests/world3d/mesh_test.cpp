@@ -6,6 +6,7 @@
 #include "scenery_device.h"
 #include "winapi_testing.h"
 #include "world3d/mesh.h"
+#include "world3d/mesh_testing.h"
 #include "ci_skip.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include "scenery_device.h"
 #include "winapi_testing.h"
 #include "world3d/model.h"
+#include "world3d/model_testing.h"
 #include "xfile_writer.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include "device/keyboard.h"
 #include "winapi_testing.h"
 #include "ci_skip.h"
+#include "test_device.h"
 
 namespace {
 
@@ -19,11 +20,6 @@ HWND g_window = nullptr;
 bool g_tried = false;
 bool g_keyboardTried = false;
 bool g_keyboardReady = false;
-
-LRESULT CALLBACK TestWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return DefWindowProcA(hWnd, message, wParam, lParam);
-}
 
 }  // namespace
 
@@ -33,25 +29,9 @@ bool EnsureSceneryDevice()
         return GetDevice() != nullptr;
     }
     g_tried = true;
-    if (!getenv("DISPLAY") && !getenv("SDL_VIDEODRIVER")) {
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    }
-    if (!getenv("SDL_AUDIODRIVER")) {
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-    }
+    testsupport::UseHeadlessDrivers();
     WinapiTest_InstallMessageBoxHook(IDOK);
-
-    HINSTANCE instance = (HINSTANCE)1;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = TestWindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = "SceneryTestWindow";
-    RegisterClassA(&wc);
-    const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    RECT rect = {0, 0, SCREEN_WIDTH, SCREEN_HEIGHT};
-    AdjustWindowRect(&rect, style, FALSE);
-    g_window = CreateWindowExA(0, "SceneryTestWindow", "scenery test", style, 0, 0, rect.right - rect.left,
-                               rect.bottom - rect.top, NULL, NULL, instance, NULL);
+    g_window = testsupport::MakeTestWindow(SCREEN_WIDTH, SCREEN_HEIGHT);
     if (g_window == nullptr) {
         fprintf(stderr, "scenery tests: no window could be made\n");
         return false;

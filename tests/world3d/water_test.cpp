@@ -3,6 +3,8 @@
 #include <math.h>
 
 #include <memory>
+#include <string>
+#include <type_traits>
 
 #include "scenery_device.h"
 #include "winapi_testing.h"
@@ -45,7 +47,15 @@ template <class W>
 class WaterTest : public SceneryDeviceTest {};
 
 typedef ::testing::Types<WaterSurface, WaterSurface2> WaterClasses;
-TYPED_TEST_SUITE(WaterTest, WaterClasses);
+// Test names say which class: WaterSurface or WaterSurface2.
+struct WaterClassName {
+    template <class W>
+    static std::string GetName(int)
+    {
+        return std::is_same<W, WaterSurface>::value ? "WaterSurface" : "WaterSurface2";
+    }
+};
+TYPED_TEST_SUITE(WaterTest, WaterClasses, WaterClassName);
 
 TYPED_TEST(WaterTest, BuildsAFlatGridOfThreeUnitSquares)
 {

@@ -97,6 +97,8 @@ private:
     // ---- gl_stream.cpp ----
     // Copies `len` bytes into the ring, returns the offset it landed at.
     size_t RingWrite(Ring& ring, const void* data, size_t len);
+    // Makes the GL copy of a buffer, to be filled by the next upload.
+    void CreateBufferObject(BufferStore& store, GLenum target);
     void UploadBufferRange(BufferStore& store, GLenum target, UINT begin, UINT end);
     void RepackVertices(VertexBuffer* vb, UINT offset, UINT stride, UINT size, UINT first, UINT last);
     // Puts stream 0's vertices into GL (uploads or streams what changed).

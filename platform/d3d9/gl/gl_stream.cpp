@@ -100,6 +100,18 @@ size_t GLBackend::RingWrite(Ring& ring, const void* data, size_t len) {
     return at;
 }
 
+void GLBackend::CreateBufferObject(BufferStore& store, GLenum target) {
+    GLuint name = 0;
+    glGenBuffers(1, &name);
+    store.gpu = name;
+    if (target == GL_ELEMENT_ARRAY_BUFFER)
+        BindElementBuffer(name);
+    else
+        glBindBuffer(target, name);
+    glBufferData(target, store.size, nullptr, (store.usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+    store.MarkDirty(0, store.size);  // all of it goes up at the first upload
+}
+
 void GLBackend::UploadBufferRange(BufferStore& store, GLenum target, UINT begin, UINT end) {
     if (end <= begin) return;
     if (target == GL_ELEMENT_ARRAY_BUFFER)
@@ -144,13 +156,7 @@ void GLBackend::PrepareVertexStream(const DrawCall& call, VertexSource* src) {
     }
     st.writtenSinceDraw = false;
     if (!st.gpu) {
-        GLuint name = 0;
-        glGenBuffers(1, &name);
-        st.gpu = name;
-        glBindBuffer(GL_ARRAY_BUFFER, name);
-        glBufferData(GL_ARRAY_BUFFER, st.size, nullptr,
-                     (st.usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
-        st.MarkDirty(0, st.size);
+        CreateBufferObject(st, GL_ARRAY_BUFFER);
         vb->packStride = 0;
     }
     if (stride > layout.size && st.size > kStreamLimit) {
@@ -197,15 +203,7 @@ void GLBackend::PrepareIndices(IndexBuffer* ib, UINT startIndex, UINT count, GLu
         return;
     }
     st.writtenSinceDraw = false;
-    if (!st.gpu) {
-        GLuint name = 0;
-        glGenBuffers(1, &name);
-        st.gpu = name;
-        BindElementBuffer(name);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, st.size, nullptr,
-                     (st.usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
-        st.MarkDirty(0, st.size);
-    }
+    if (!st.gpu) CreateBufferObject(st, GL_ELEMENT_ARRAY_BUFFER);
     if (st.Dirty()) {
         UploadBufferRange(st, GL_ELEMENT_ARRAY_BUFFER, st.dirtyBegin, st.dirtyEnd);
         st.ClearDirty();

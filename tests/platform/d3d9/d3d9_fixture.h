@@ -9,6 +9,7 @@
 #include <d3d9.h>
 #include <winapi_testing.h>
 #include <d3d9_testing.h>
+#include "test_device.h"
 
 #include <stdlib.h>
 #include <string>
@@ -60,62 +61,23 @@ public:
     void TearDown() override { CloseDevice(); }
 
     // Default presentation parameters: windowed, depth buffer, no vsync.
-    static D3DPRESENT_PARAMETERS Params(UINT w, UINT h) {
-        D3DPRESENT_PARAMETERS pp;
-        ZeroMemory(&pp, sizeof pp);
-        pp.BackBufferWidth = w;
-        pp.BackBufferHeight = h;
-        pp.BackBufferFormat = D3DFMT_UNKNOWN;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
-        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        return pp;
-    }
+    static D3DPRESENT_PARAMETERS Params(UINT w, UINT h) { return testsupport::TestParams(w, h); }
 
     // A shown window whose client area is w x h.
-    HWND MakeWindow(int w, int h) {
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc;
-            ZeroMemory(&wc, sizeof wc);
-            wc.lpfnWndProc = DefWindowProcA;
-            wc.lpszClassName = "D3D9TestWindow";
-            RegisterClassA(&wc);
-            registered = true;
-        }
-        const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-        RECT r = {0, 0, w, h};
-        AdjustWindowRect(&r, style, FALSE);
-        HWND hwnd = CreateWindowExA(0, "D3D9TestWindow", "d3d9 test", style, 0, 0, r.right - r.left,
-                                    r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
-        if (hwnd) ShowWindow(hwnd, SW_SHOW);
-        return hwnd;
-    }
+    HWND MakeWindow(int w, int h) { return testsupport::MakeTestWindow(w, h); }
 
-    // Window of (w, h), device with `pp` (or the defaults at that size).
+    // Window of (w, h), device with `pp` (or the defaults at that size), on
+    // the null back end when m_null is set.
     bool OpenDevice(int w, int h, D3DPRESENT_PARAMETERS* pp) {
-        m_hwnd = MakeWindow(w, h);
-        if (!m_hwnd) {
-            m_skipReason = "no window can be opened here";
+        testsupport::TestDevice td;
+        if (!td.Open(w, h, m_null ? testsupport::Drawing::kNoPixels : testsupport::Drawing::kPixels, pp)) {
+            m_skipReason = td.Why();
             return false;
         }
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!m_d3d) {
-            m_skipReason = "Direct3DCreate9 failed";
-            return false;
-        }
-        D3DPRESENT_PARAMETERS def = Params((UINT)w, (UINT)h);
-        D3D9Testing_UseNullBackend(m_null);
-        const HRESULT hr = m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_hwnd,
-                                               D3DCREATE_HARDWARE_VERTEXPROCESSING, pp ? pp : &def, &m_dev);
-        D3D9Testing_UseNullBackend(false);
-        if (FAILED(hr) || !m_dev) {
-            m_skipReason = "no OpenGL 3.3 device can be made here";
-            return false;
-        }
+        m_hwnd = td.Window();
+        m_d3d = td.Direct3D();
+        m_dev = td.Device();
+        td.Detach();
         m_width = pp ? (int)pp->BackBufferWidth : w;
         m_height = pp ? (int)pp->BackBufferHeight : h;
         return true;

@@ -6,62 +6,27 @@
 #include <stdlib.h>
 
 #include "d3d9_testing.h"
+#include "test_device.h"
 #include "xfile_builder.h"
 #include "ci_skip.h"
 
 namespace {
 
-LRESULT CALLBACK MeshTestWndProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
-
 const UINT kWidth = 320, kHeight = 200;
 
-// A window and a device, or the reason there are none.
+// A window and a device drawing with GL, or the reason there are none.
 struct RealDevice {
     RealDevice() {
-        if (!getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY")) setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc = {};
-            wc.lpfnWndProc = MeshTestWndProc;
-            wc.lpszClassName = "XFileMeshTestWindow";
-            registered = RegisterClassA(&wc) != 0;
-        }
-        hwnd = CreateWindowExA(0, "XFileMeshTestWindow", "mesh test", WS_OVERLAPPEDWINDOW, 0, 0, (int)kWidth,
-                               (int)kHeight, NULL, NULL, NULL, NULL);
-        if (!hwnd) {
-            why = "no window";
-            return;
-        }
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!d3d) {
-            why = "no Direct3D";
-            return;
-        }
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.BackBufferWidth = kWidth;
-        pp.BackBufferHeight = kHeight;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.BackBufferCount = 1;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.hDeviceWindow = hwnd;
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
+        D3DPRESENT_PARAMETERS pp = testsupport::TestParams(kWidth, kHeight);
         pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                     &pp, &device))) {
-            device = NULL;
-            why = "no Direct3D device";
-        }
-    }
-    ~RealDevice() {
-        if (device) device->Release();
-        if (d3d) d3d->Release();
-        if (hwnd) DestroyWindow(hwnd);
+        if (td.Open((int)kWidth, (int)kHeight, testsupport::Drawing::kPixels, &pp))
+            device = td.Device();
+        else
+            why = td.Why();
     }
 
-    HWND hwnd = NULL;
-    IDirect3D9* d3d = NULL;
-    IDirect3DDevice9* device = NULL;
+    testsupport::TestDevice td;
+    IDirect3DDevice9* device = nullptr;
     std::string why;
 };
 

@@ -1,18 +1,76 @@
 // Tests of D3DXLoadMeshFromXA and the mesh and buffer objects it returns,
-// against a recording device: what goes into the vertex and index buffers,
+// on a device of the null back end, which records every draw: what goes
+// into the vertex and index buffers,
 // the material buffer's layout, what DrawSubset issues, and how failures
 // leave the out parameters and the device.
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 
 #include "d3dx9_testing.h"
-#include "mesh_fake_device.h"
+#include <d3d9_testing.h>
+
+#include "ci_skip.h"
 #include "platform/d3dx9/xfile_parser.h"
+#include "test_device.h"
 #include "xfile_builder.h"
 
 namespace {
 
-using meshtest::FakeDevice;
+// A device of the null back end that keeps a log of its draws.
+struct NullDevice {
+    NullDevice() {
+        if (!td.Open(64, 64, testsupport::Drawing::kNoPixels)) return;
+        device = td.Device();
+        D3D9Testing_RecordDraws(device, true);
+        live = D3D9Testing_LiveObjectCount();
+    }
+    // Buffers and textures made through the device since and still alive.
+    int LiveResources() const { return (int)D3D9Testing_LiveObjectCount() - (int)live; }
+    // The device's references (the test's own is one).
+    ULONG Refs() {
+        device->AddRef();
+        return device->Release();
+    }
+    std::vector<D3D9TestingDraw> Draws() const { return D3D9Testing_DrawLog(device); }
+
+    testsupport::TestDevice td;
+    IDirect3DDevice9* device = nullptr;
+    unsigned live = 0;
+};
+
+#define REQUIRE_DEVICE(d) \
+    if (!(d).device) SKIP_OR_FAIL_IN_CI() << (d).td.Why()
+
+// A buffer's description and its bytes, read through a read-only lock.
+template <class Buffer, class Desc>
+std::vector<uint8_t> BytesOf(Buffer* buffer, Desc* desc) {
+    std::vector<uint8_t> out;
+    void* p = nullptr;
+    if (FAILED(buffer->GetDesc(desc)) || FAILED(buffer->Lock(0, 0, &p, D3DLOCK_READONLY))) return out;
+    out.assign(static_cast<uint8_t*>(p), static_cast<uint8_t*>(p) + desc->Size);
+    buffer->Unlock();
+    return out;
+}
+
+struct MeshBuffers {
+    explicit MeshBuffers(LPD3DXMESH mesh) {
+        if (mesh) {
+            mesh->GetVertexBuffer(&vb);
+            mesh->GetIndexBuffer(&ib);
+        }
+        if (vb) vertices = BytesOf(vb, &vbDesc);
+        if (ib) indices = BytesOf(ib, &ibDesc);
+    }
+    ~MeshBuffers() {
+        if (vb) vb->Release();
+        if (ib) ib->Release();
+    }
+    IDirect3DVertexBuffer9* vb = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    D3DVERTEXBUFFER_DESC vbDesc = {};
+    D3DINDEXBUFFER_DESC ibDesc = {};
+    std::vector<uint8_t> vertices, indices;
+};
 
 // Three materials: the first by reference and textured, the second without
 // faces, the third on a quad and a triangle. Normals, texture coordinates
@@ -76,10 +134,11 @@ TEST(MeshLoader, FillsBuffersInTheLayoutItsFvfNames) {
     xtest::TempDir dir;
     std::string path = dir.Write("model.x", kModel);
     xfile::MeshData expected = ParseModel(kModel);
-    FakeDevice device;
+    NullDevice device;
+    REQUIRE_DEVICE(device);
     {
         Loaded l;
-        Load(path, D3DXMESH_MANAGED, &device, &l);
+        Load(path, D3DXMESH_MANAGED, device.device, &l);
         ASSERT_EQ(D3D_OK, l.hr);
         ASSERT_NE(nullptr, l.mesh);
         EXPECT_EQ((DWORD)(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1), l.mesh->GetFVF());
@@ -88,44 +147,49 @@ TEST(MeshLoader, FillsBuffersInTheLayoutItsFvfNames) {
         EXPECT_EQ(4u, l.mesh->GetNumFaces());
         EXPECT_EQ((DWORD)D3DXMESH_MANAGED, l.mesh->GetOptions());
 
-        ASSERT_EQ(1u, device.vertexBuffers.size());
-        ASSERT_EQ(1u, device.indexBuffers.size());
-        meshtest::FakeVB* vb = device.vertexBuffers[0];
-        meshtest::FakeIB* ib = device.indexBuffers[0];
-        EXPECT_EQ(D3DPOOL_MANAGED, vb->pool);
-        EXPECT_EQ(D3DPOOL_MANAGED, ib->pool);
-        EXPECT_EQ(l.mesh->GetFVF(), vb->fvf);
-        EXPECT_EQ(D3DFMT_INDEX16, ib->format);
-        ASSERT_EQ(expected.vertices.size() * 36, vb->data.size());
-        ASSERT_EQ(4u * 3 * 2, ib->data.size());
-        EXPECT_FALSE(vb->locked);
-        EXPECT_FALSE(ib->locked);
+        EXPECT_EQ(2, device.LiveResources()) << "one vertex and one index buffer";
+        MeshBuffers b(l.mesh);
+        ASSERT_NE(nullptr, b.vb);
+        ASSERT_NE(nullptr, b.ib);
+        EXPECT_EQ(D3DPOOL_MANAGED, b.vbDesc.Pool);
+        EXPECT_EQ(D3DPOOL_MANAGED, b.ibDesc.Pool);
+        EXPECT_EQ(l.mesh->GetFVF(), b.vbDesc.FVF);
+        EXPECT_EQ(D3DFMT_INDEX16, b.ibDesc.Format);
+        ASSERT_EQ(expected.vertices.size() * 36, b.vertices.size());
+        ASSERT_EQ(4u * 3 * 2, b.indices.size());
+        EXPECT_EQ(D3DERR_INVALIDCALL, b.vb->Unlock()) << "the loader left the vertex buffer locked";
+        EXPECT_EQ(D3DERR_INVALIDCALL, b.ib->Unlock()) << "the loader left the index buffer locked";
 
         // Position, normal, diffuse, texture coordinate, in that order.
         for (size_t i = 0; i < expected.vertices.size(); ++i) {
             const xfile::Vertex& v = expected.vertices[i];
-            const uint8_t* p = &vb->data[i * 36];
+            const uint8_t* p = &b.vertices[i * 36];
             EXPECT_EQ(0, memcmp(p, v.position, 12)) << i;
             EXPECT_EQ(0, memcmp(p + 12, v.normal, 12)) << i;
             EXPECT_EQ(0, memcmp(p + 24, &v.color, 4)) << i;
             EXPECT_EQ(0, memcmp(p + 28, v.texcoord, 8)) << i;
         }
         uint32_t red;
-        memcpy(&red, &vb->data[4 * 36 + 24], 4);
+        memcpy(&red, &b.vertices[4 * 36 + 24], 4);
         EXPECT_EQ(0xFFFF0000u, red);  // the vertex colour of vertex 4
         for (size_t i = 0; i < expected.indices.size(); ++i) {
             uint16_t index;
-            memcpy(&index, &ib->data[i * 2], 2);
+            memcpy(&index, &b.indices[i * 2], 2);
             EXPECT_EQ(expected.indices[i], index) << i;
         }
 
-        // The mesh's own lock hands out the same bytes.
+        // The mesh's own lock hands out the buffers' bytes.
         void* bytes = nullptr;
+        void* direct = nullptr;
         ASSERT_EQ(D3D_OK, l.mesh->LockVertexBuffer(D3DLOCK_READONLY, &bytes));
-        EXPECT_EQ(vb->data.data(), bytes);
+        ASSERT_EQ(D3D_OK, b.vb->Lock(0, 0, &direct, D3DLOCK_READONLY));
+        EXPECT_EQ(direct, bytes);
+        b.vb->Unlock();
         EXPECT_EQ(D3D_OK, l.mesh->UnlockVertexBuffer());
         ASSERT_EQ(D3D_OK, l.mesh->LockIndexBuffer(0, &bytes));
-        EXPECT_EQ(ib->data.data(), bytes);
+        ASSERT_EQ(D3D_OK, b.ib->Lock(0, 0, &direct, D3DLOCK_READONLY));
+        EXPECT_EQ(direct, bytes);
+        b.ib->Unlock();
         EXPECT_EQ(D3D_OK, l.mesh->UnlockIndexBuffer());
         DWORD* attributes = nullptr;
         ASSERT_EQ(D3D_OK, l.mesh->LockAttributeBuffer(D3DLOCK_READONLY, &attributes));
@@ -133,16 +197,17 @@ TEST(MeshLoader, FillsBuffersInTheLayoutItsFvfNames) {
         EXPECT_EQ(D3D_OK, l.mesh->UnlockAttributeBuffer());
     }
     // Releasing the mesh releases both buffers and the device reference.
-    EXPECT_EQ(0, device.liveBuffers);
-    EXPECT_EQ(1u, device.refs);
+    EXPECT_EQ(0, device.LiveResources());
+    EXPECT_EQ(1u, device.Refs());
 }
 
 TEST(MeshLoader, MaterialBufferAsD3dxLaysItOut) {
     xtest::TempDir dir;
     std::string path = dir.Write("model.x", kModel);
-    FakeDevice device;
+    NullDevice device;
+    REQUIRE_DEVICE(device);
     Loaded l;
-    Load(path, D3DXMESH_MANAGED, &device, &l);
+    Load(path, D3DXMESH_MANAGED, device.device, &l);
     ASSERT_EQ(D3D_OK, l.hr);
     ASSERT_EQ(3u, l.numMaterials);
     ASSERT_NE(nullptr, l.materials);
@@ -181,9 +246,10 @@ TEST(MeshLoader, DrawSubsetIssuesOneDrawOfItsRange) {
     xtest::TempDir dir;
     std::string path = dir.Write("model.x", kModel);
     xfile::MeshData expected = ParseModel(kModel);
-    FakeDevice device;
+    NullDevice device;
+    REQUIRE_DEVICE(device);
     Loaded l;
-    Load(path, D3DXMESH_MANAGED, &device, &l);
+    Load(path, D3DXMESH_MANAGED, device.device, &l);
     ASSERT_EQ(D3D_OK, l.hr);
 
     DWORD count = 0;
@@ -194,35 +260,40 @@ TEST(MeshLoader, DrawSubsetIssuesOneDrawOfItsRange) {
 
     // Material 1 has no faces: DrawSubset succeeds and draws nothing.
     EXPECT_EQ(D3D_OK, l.mesh->DrawSubset(1));
-    EXPECT_TRUE(device.draws.empty());
+    EXPECT_TRUE(device.Draws().empty());
     EXPECT_EQ(D3D_OK, l.mesh->DrawSubset(17));
-    EXPECT_TRUE(device.draws.empty());
+    EXPECT_TRUE(device.Draws().empty());
 
+    MeshBuffers b(l.mesh);
     for (DWORD id : {0u, 2u}) {
-        size_t before = device.draws.size();
+        size_t before = device.Draws().size();
         EXPECT_EQ(D3D_OK, l.mesh->DrawSubset(id));
-        ASSERT_EQ(before + 1, device.draws.size()) << "subset " << id;
-        const meshtest::DrawCall& d = device.draws.back();
+        const std::vector<D3D9TestingDraw> draws = device.Draws();
+        ASSERT_EQ(before + 1, draws.size()) << "subset " << id;
+        const D3D9TestingDraw& d = draws.back();
         const D3DXATTRIBUTERANGE* r = nullptr;
         for (const D3DXATTRIBUTERANGE& e : table)
             if (e.AttribId == id) r = &e;
         ASSERT_NE(nullptr, r);
-        EXPECT_EQ(D3DPT_TRIANGLELIST, d.type);
+        EXPECT_EQ((DWORD)D3DPT_TRIANGLELIST, d.primitiveType);
+        EXPECT_TRUE(d.indexed);
         EXPECT_EQ(0, d.baseVertex);
         EXPECT_EQ(r->VertexStart, d.minIndex);
         EXPECT_EQ(r->VertexCount, d.numVertices);
         EXPECT_EQ(r->FaceStart * 3, d.startIndex);
-        EXPECT_EQ(r->FaceCount, d.primCount);
+        EXPECT_EQ(r->FaceCount, d.primitiveCount);
         EXPECT_EQ(l.mesh->GetFVF(), d.fvf);
-        EXPECT_EQ(static_cast<IDirect3DVertexBuffer9*>(device.vertexBuffers[0]), d.stream);
-        EXPECT_EQ(0u, d.offset);
+        EXPECT_EQ(b.vb, d.stream);
+        EXPECT_EQ(0u, d.streamOffset);
         EXPECT_EQ(36u, d.stride);
-        EXPECT_EQ(static_cast<IDirect3DIndexBuffer9*>(device.indexBuffers[0]), d.indices);
+        EXPECT_EQ(b.ib, d.indices);
     }
-    // Material 0 owns one triangle, material 2 three (a quad and a triangle).
-    EXPECT_EQ(1u, device.draws[0].primCount);
-    EXPECT_EQ(3u, device.draws[1].primCount);
-    EXPECT_EQ(0, device.otherDraws);
+    // Material 0 owns one triangle, material 2 three (a quad and a triangle),
+    // and those two indexed draws are all the mesh issued.
+    const std::vector<D3D9TestingDraw> draws = device.Draws();
+    ASSERT_EQ(2u, draws.size());
+    EXPECT_EQ(1u, draws[0].primitiveCount);
+    EXPECT_EQ(3u, draws[1].primitiveCount);
 }
 
 TEST(MeshLoader, AdjacencyAndOptionalOutParameters) {
@@ -234,10 +305,11 @@ TEST(MeshLoader, AdjacencyAndOptionalOutParameters) {
     // faces: the first two, faces 1 and 2, pair up and face 3 gets none there.
     const uint32_t none = 0xFFFFFFFF;
     const std::vector<uint32_t> adjacency = {none, none, 1, none, 0, 2, 1, 3, 3, none, 2, 2};
-    FakeDevice device;
+    NullDevice device;
+    REQUIRE_DEVICE(device);
     {
         Loaded l;
-        Load(path, D3DXMESH_MANAGED, &device, &l, true);
+        Load(path, D3DXMESH_MANAGED, device.device, &l, true);
         ASSERT_EQ(D3D_OK, l.hr);
         ASSERT_NE(nullptr, l.adjacency);
         ASSERT_EQ(3u * 4 * sizeof(DWORD), l.adjacency->GetBufferSize());
@@ -246,30 +318,33 @@ TEST(MeshLoader, AdjacencyAndOptionalOutParameters) {
     }
     // Everything but the file, the device and the mesh may be left out.
     LPD3DXMESH mesh = nullptr;
-    ASSERT_EQ(D3D_OK, D3DXLoadMeshFromXA(path.c_str(), 0, &device, nullptr, nullptr, nullptr, nullptr, &mesh));
+    ASSERT_EQ(D3D_OK,
+              D3DXLoadMeshFromXA(path.c_str(), 0, device.device, nullptr, nullptr, nullptr, nullptr, &mesh));
     ASSERT_NE(nullptr, mesh);
     IDirect3DVertexBuffer9* vb = nullptr;
     ASSERT_EQ(D3D_OK, mesh->GetVertexBuffer(&vb));
-    EXPECT_EQ(static_cast<IDirect3DVertexBuffer9*>(device.vertexBuffers.back()), vb);
+    ASSERT_NE(nullptr, vb);
     // The mesh's buffer outlives the mesh while the caller holds it.
     EXPECT_EQ(0u, mesh->Release());
-    EXPECT_EQ(1, device.liveBuffers);
+    EXPECT_EQ(1, device.LiveResources());
     vb->Release();
-    EXPECT_EQ(0, device.liveBuffers);
-    EXPECT_EQ(1u, device.refs);
+    EXPECT_EQ(0, device.LiveResources());
+    EXPECT_EQ(1u, device.Refs());
 }
 
 TEST(MeshLoader, ThirtyTwoBitIndices) {
     xtest::TempDir dir;
-    FakeDevice device;
+    NullDevice device;
+    REQUIRE_DEVICE(device);
     {
         Loaded l;
-        Load(dir.Write("model.x", kModel), D3DXMESH_MANAGED | D3DXMESH_32BIT, &device, &l);
+        Load(dir.Write("model.x", kModel), D3DXMESH_MANAGED | D3DXMESH_32BIT, device.device, &l);
         ASSERT_EQ(D3D_OK, l.hr);
-        EXPECT_EQ(D3DFMT_INDEX32, device.indexBuffers.back()->format);
-        EXPECT_EQ(4u * 3 * 4, device.indexBuffers.back()->data.size());
+        MeshBuffers b(l.mesh);
+        EXPECT_EQ(D3DFMT_INDEX32, b.ibDesc.Format);
+        ASSERT_EQ(4u * 3 * 4, b.indices.size());
         xfile::MeshData expected = ParseModel(kModel);
-        EXPECT_EQ(0, memcmp(device.indexBuffers.back()->data.data(), expected.indices.data(), 12 * 4));
+        EXPECT_EQ(0, memcmp(b.indices.data(), expected.indices.data(), 12 * 4));
     }
     {
         // More vertices than 16-bit indices reach: 32-bit ones, and the
@@ -280,14 +355,15 @@ TEST(MeshLoader, ThirtyTwoBitIndices) {
         for (uint32_t i = 0; i < n; ++i) coords[(size_t)i * 3] = i;
         w.Open("Mesh").Ints({n}).Floats(coords).Ints({2, 3, 0, 1, 2, 3, n - 3, n - 2, n - 1}).Close();
         Loaded l;
-        Load(dir.Write("big.x", w.bytes), D3DXMESH_MANAGED, &device, &l);
+        Load(dir.Write("big.x", w.bytes), D3DXMESH_MANAGED, device.device, &l);
         ASSERT_EQ(D3D_OK, l.hr);
         EXPECT_EQ(n, l.mesh->GetNumVertices());
         EXPECT_EQ((DWORD)(D3DXMESH_MANAGED | D3DXMESH_32BIT), l.mesh->GetOptions());
-        meshtest::FakeIB* ib = device.indexBuffers.back();
-        ASSERT_EQ(D3DFMT_INDEX32, ib->format);
+        MeshBuffers b(l.mesh);
+        ASSERT_EQ(D3DFMT_INDEX32, b.ibDesc.Format);
+        ASSERT_GE(b.indices.size(), 6u * 4);
         uint32_t last;
-        memcpy(&last, &ib->data[5 * 4], 4);
+        memcpy(&last, &b.indices[5 * 4], 4);
         EXPECT_EQ(n - 1, last);
         EXPECT_EQ((DWORD)D3DFVF_XYZ, l.mesh->GetFVF());
         EXPECT_EQ(12u, l.mesh->GetNumBytesPerVertex());
@@ -298,7 +374,9 @@ TEST(MeshLoader, FailuresLeaveEveryOutParameterEmpty) {
     xtest::TempDir dir;
     std::string good = dir.Write("good.x", kModel);
     std::string bad = dir.Write("bad.x", std::string("xof 0303txt 0032 Mesh { 3; 0;0;0;; }"));
-    FakeDevice device;
+    NullDevice device;
+    REQUIRE_DEVICE(device);
+    IDirect3DDevice9* dev = device.device;
 
     auto attempt = [&](const char* path, IDirect3DDevice9* dev, bool withMesh) {
         LPD3DXBUFFER adjacency = reinterpret_cast<LPD3DXBUFFER>(1);
@@ -320,21 +398,22 @@ TEST(MeshLoader, FailuresLeaveEveryOutParameterEmpty) {
     };
     WinapiTest_ClearMeshLoadMessages();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), attempt((dir.path() + "/missing.x").c_str(), &device, true));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), attempt(dir.path().c_str(), &device, true));  // a directory
-    EXPECT_EQ(D3DXERR_INVALIDDATA, attempt(bad.c_str(), &device, true));
-    EXPECT_EQ(D3DERR_INVALIDCALL, attempt(nullptr, &device, true));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), attempt((dir.path() + "/missing.x").c_str(), dev, true));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), attempt(dir.path().c_str(), dev, true));  // a directory
+    EXPECT_EQ(D3DXERR_INVALIDDATA, attempt(bad.c_str(), dev, true));
+    EXPECT_EQ(D3DERR_INVALIDCALL, attempt(nullptr, dev, true));
     EXPECT_EQ(D3DERR_INVALIDCALL, attempt(good.c_str(), nullptr, true));
-    EXPECT_EQ(D3DERR_INVALIDCALL, attempt(good.c_str(), &device, false));
+    EXPECT_EQ(D3DERR_INVALIDCALL, attempt(good.c_str(), dev, false));
 
     // The device refusing a buffer fails the load without leaking anything.
-    device.failIndexBuffers = true;
-    EXPECT_EQ(D3DERR_OUTOFVIDEOMEMORY, attempt(good.c_str(), &device, true));
-    device.failIndexBuffers = false;
-    device.failVertexBuffers = true;
-    EXPECT_EQ(D3DERR_OUTOFVIDEOMEMORY, attempt(good.c_str(), &device, true));
-    EXPECT_EQ(0, device.liveBuffers);
-    EXPECT_EQ(1u, device.refs);
+    D3D9Testing_FailCreation(dev, D3DRTYPE_INDEXBUFFER, true);
+    EXPECT_EQ(D3DERR_OUTOFVIDEOMEMORY, attempt(good.c_str(), dev, true));
+    D3D9Testing_FailCreation(dev, D3DRTYPE_INDEXBUFFER, false);
+    D3D9Testing_FailCreation(dev, D3DRTYPE_VERTEXBUFFER, true);
+    EXPECT_EQ(D3DERR_OUTOFVIDEOMEMORY, attempt(good.c_str(), dev, true));
+    D3D9Testing_FailCreation(dev, D3DRTYPE_VERTEXBUFFER, false);
+    EXPECT_EQ(0, device.LiveResources());
+    EXPECT_EQ(1u, device.Refs());
 
     // Nothing reaches the console; the reasons wait for a test to ask.
     EXPECT_EQ("", testing::internal::GetCapturedStderr());
@@ -353,9 +432,10 @@ TEST(MeshLoader, BackslashPathsAndBinaryFiles) {
     std::string path = dir.Write("tri.x", w.bytes);
     std::string windowsPath = path;
     windowsPath[windowsPath.rfind('/')] = '\\';
-    FakeDevice device;
+    NullDevice device;
+    REQUIRE_DEVICE(device);
     Loaded l;
-    Load(windowsPath, D3DXMESH_MANAGED, &device, &l);
+    Load(windowsPath, D3DXMESH_MANAGED, device.device, &l);
     ASSERT_EQ(D3D_OK, l.hr);
     EXPECT_EQ((DWORD)(D3DFVF_XYZ | D3DFVF_TEX1), l.mesh->GetFVF());
     EXPECT_EQ(20u, l.mesh->GetNumBytesPerVertex());
@@ -366,7 +446,9 @@ TEST(MeshLoader, BackslashPathsAndBinaryFiles) {
     EXPECT_EQ(1.0f, m[0].MatD3D.Diffuse.r);
     EXPECT_EQ(1.0f, m[0].MatD3D.Diffuse.a);
     float u;
-    memcpy(&u, &device.vertexBuffers[0]->data[20 + 12], 4);
+    MeshBuffers b(l.mesh);
+    ASSERT_GE(b.vertices.size(), 40u);
+    memcpy(&u, &b.vertices[20 + 12], 4);
     EXPECT_EQ(1.0f, u);  // vertex 1's texture coordinate follows its position
 }
 

@@ -1,5 +1,5 @@
 // D3DXCreateTextureFromFileA: images written by the test, read back texel by
-// texel from a CPU device.
+// texel from a device of the null back end.
 #include <d3dx9.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "tex_fake_device.h"
+#include <d3d9_testing.h>
+
+#include "ci_skip.h"
+#include "test_device.h"
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -22,28 +25,62 @@ namespace {
 
 typedef std::vector<unsigned char> Rgba;
 
+// A texture as loaded: its format and every level's size and texels.
+struct Loaded {
+    struct Level {
+        UINT w, h;
+        std::vector<DWORD> texels;  // 0xAARRGGBB, row by row
+    };
+    D3DFORMAT format = D3DFMT_UNKNOWN;
+    std::vector<Level> level;
+    DWORD Texel(UINT l, UINT x, UINT y) const { return level[l].texels[(size_t)y * level[l].w + x]; }
+};
+
+// Loads files into textures of a null-back-end device and reads them back
+// through LockRect.
 class TextureFiles : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(dir + "Texture"); }
+    void SetUp() override {
+        std::filesystem::create_directories(dir + "Texture");
+        if (!td.Open(64, 64, testsupport::Drawing::kNoPixels)) SKIP_OR_FAIL_IN_CI() << td.Why();
+        device = td.Device();
+    }
     void TearDown() override { std::filesystem::remove_all(dir); }
     std::string Png(const std::string& name, int w, int h, const Rgba& px) {
         EXPECT_TRUE(stbi_write_png((dir + name).c_str(), w, h, 4, px.data(), w * 4));
         return dir + name;
     }
-    // Loads `path`; the texture the device made for it, or null.
-    fake::Texture* Load(const std::string& path, HRESULT expect = D3D_OK) {
+    // Loads `path`; what the texture holds (no levels when none was made).
+    Loaded Load(const std::string& path, HRESULT expect = D3D_OK) {
+        Loaded out;
         IDirect3DTexture9* tex = reinterpret_cast<IDirect3DTexture9*>(1);
-        EXPECT_EQ(D3DXCreateTextureFromFileA(&device, path.c_str(), &tex), expect) << path;
+        EXPECT_EQ(D3DXCreateTextureFromFileA(device, path.c_str(), &tex), expect) << path;
         if (FAILED(expect)) {
             EXPECT_EQ(tex, nullptr) << path;
         }
-        if (tex) tex->Release();
-        return tex ? device.created.back() : NULL;
+        if (!tex || FAILED(expect)) return out;
+        for (UINT l = 0; l < tex->GetLevelCount(); ++l) {
+            D3DSURFACE_DESC desc;
+            D3DLOCKED_RECT lr;
+            EXPECT_EQ(tex->GetLevelDesc(l, &desc), D3D_OK);
+            out.format = desc.Format;
+            Loaded::Level level = {desc.Width, desc.Height, {}};
+            EXPECT_EQ(tex->LockRect(l, &lr, NULL, D3DLOCK_READONLY), D3D_OK);
+            for (UINT y = 0; y < desc.Height; ++y) {
+                const DWORD* row = reinterpret_cast<const DWORD*>(static_cast<const char*>(lr.pBits) + y * lr.Pitch);
+                level.texels.insert(level.texels.end(), row, row + desc.Width);
+            }
+            tex->UnlockRect(l);
+            out.level.push_back(level);
+        }
+        tex->Release();
+        return out;
     }
     static DWORD Argb(const unsigned char* p) { return DWORD(p[3]) << 24 | DWORD(p[0]) << 16 | DWORD(p[1]) << 8 | p[2]; }
 
     std::string dir = testing::TempDir() + "d3dx9tex_" + std::to_string(getpid()) + "/";
-    fake::Device device{true};  // keeps every texture readable until the test ends
+    testsupport::TestDevice td;
+    IDirect3DDevice9* device = NULL;
 };
 
 // Each of the four channels of `c` within `tol` of those of `e`.
@@ -54,41 +91,43 @@ void ExpectNear(DWORD c, DWORD e, int tol, const std::string& what = "") {
 TEST_F(TextureFiles, PngIsRoundedUpToPowersOfTwoAndGetsBoxFilteredMipLevels) {
     Rgba img;  // 5x3: D3DX's default size is 8x4
     for (int i = 0; i < 15; ++i) img.insert(img.end(), {uint8_t(i % 5 * 40), uint8_t(i / 5 * 40), uint8_t(200 - i), uint8_t(255 - i)});
-    const fake::Texture* t = Load(Png("p.png", 5, 3, img));
-    ASSERT_NE(t, nullptr);
-    EXPECT_EQ(t->format, D3DFMT_A8R8G8B8);
-    ASSERT_EQ(t->level.size(), 4u) << "8x4, 4x2, 2x1, 1x1";
-    EXPECT_EQ(t->level[0].w * 10 + t->level[0].h, 84u);
+    Loaded t = Load(Png("p.png", 5, 3, img));
+    EXPECT_EQ(t.format, D3DFMT_A8R8G8B8);
+    ASSERT_EQ(t.level.size(), 4u) << "8x4, 4x2, 2x1, 1x1";
+    EXPECT_EQ(t.level[0].w * 10 + t.level[0].h, 84u);
     // Corner texels of the 8x4 cover (0..0.625, 0..0.75) and (4.375..5, 2.25..3)
     // of the image: inside its corner texels alone.
-    EXPECT_EQ(t->Texel(0, 0, 0), Argb(&img[0]));
-    EXPECT_EQ(t->Texel(0, 7, 3), Argb(&img[14 * 4]));
-    for (const fake::Texture::Level& l : t->level) EXPECT_NE(l.bits[0] | l.bits[1] << 8, 0xCDCD) << "level left unwritten";
+    EXPECT_EQ(t.Texel(0, 0, 0), Argb(&img[0]));
+    EXPECT_EQ(t.Texel(0, 7, 3), Argb(&img[14 * 4]));
+    // Every texel is opaque enough that a level left as created (all zero) shows.
+    for (const Loaded::Level& l : t.level) EXPECT_GT(l.texels[0] >> 24, 200u) << "level left unwritten";
 
     // 3x1 grey 0, 90, 180 scaled to 4x1 with the triangle filter: each new
     // texel spans 3/4 of an old one, so (0), (0.25*0 + 0.5*90)/0.75,
     // (0.5*90 + 0.25*180)/0.75, (180).
     t = Load(Png("g.png", 3, 1, {0, 0, 0, 255, 90, 90, 90, 255, 180, 180, 180, 255}));
-    ASSERT_EQ(t->level[0].w * 10 + t->level[0].h, 41u);
-    EXPECT_EQ(t->Texel(0, 0, 0), 0xFF000000u);
-    EXPECT_EQ(t->Texel(0, 1, 0), 0xFF3C3C3Cu);  // 60
-    EXPECT_EQ(t->Texel(0, 2, 0), 0xFF787878u);  // 120
-    EXPECT_EQ(t->Texel(0, 3, 0), 0xFFB4B4B4u);  // 180
+    ASSERT_EQ(t.level[0].w * 10 + t.level[0].h, 41u);
+    EXPECT_EQ(t.Texel(0, 0, 0), 0xFF000000u);
+    EXPECT_EQ(t.Texel(0, 1, 0), 0xFF3C3C3Cu);  // 60
+    EXPECT_EQ(t.Texel(0, 2, 0), 0xFF787878u);  // 120
+    EXPECT_EQ(t.Texel(0, 3, 0), 0xFFB4B4B4u);  // 180
     // Opaque red, opaque red, transparent black: texel 2 spans half of the
     // second red and a quarter of the transparent one, so alpha
     // (0.5*255 + 0.25*0)/0.75 = 170 and the colour stays pure red.
     t = Load(Png("a.png", 3, 1, {255, 0, 0, 255, 255, 0, 0, 255, 0, 0, 0, 0}));
-    EXPECT_EQ(t->Texel(0, 2, 0), 0xAAFF0000u);
+    EXPECT_EQ(t.Texel(0, 2, 0), 0xAAFF0000u);
     Rgba halves;  // 4x2: left half opaque red, right half opaque blue
     for (int i = 0; i < 8; ++i) halves.insert(halves.end(), {uint8_t(i % 4 < 2 ? 255 : 0), 0, uint8_t(i % 4 < 2 ? 0 : 255), 255});
     t = Load(Png("h.png", 4, 2, halves));
-    EXPECT_EQ(t->Texel(1, 0, 0), 0xFFFF0000u);
-    EXPECT_EQ(t->Texel(1, 1, 0), 0xFF0000FFu);
-    ExpectNear(t->Texel(2, 0, 0), 0xFF800080u, 1);  // half red, half blue
+    ASSERT_EQ(t.level.size(), 3u);
+    EXPECT_EQ(t.Texel(1, 0, 0), 0xFFFF0000u);
+    EXPECT_EQ(t.Texel(1, 1, 0), 0xFF0000FFu);
+    ExpectNear(t.Texel(2, 0, 0), 0xFF800080u, 1);  // half red, half blue
     // Opaque white beside transparent black: the next level is white at half coverage, not grey.
     t = Load(Png("e.png", 2, 1, {255, 255, 255, 255, 0, 0, 0, 0}));
-    EXPECT_EQ(t->Texel(1, 0, 0) & 0xFFFFFFu, 0xFFFFFFu);
-    EXPECT_NEAR(int(t->Texel(1, 0, 0) >> 24), 128, 1);
+    ASSERT_EQ(t.level.size(), 2u);
+    EXPECT_EQ(t.Texel(1, 0, 0) & 0xFFFFFFu, 0xFFFFFFu);
+    EXPECT_NEAR(int(t.Texel(1, 0, 0) >> 24), 128, 1);
 }
 
 TEST_F(TextureFiles, JpegBmpAndTgaLoadAndPathsAreFoundAsOnWindows) {
@@ -99,10 +138,10 @@ TEST_F(TextureFiles, JpegBmpAndTgaLoadAndPathsAreFoundAsOnWindows) {
     ASSERT_TRUE(stbi_write_tga((dir + "Texture/Title_logo.tga").c_str(), 16, 8, 4, img.data()));
     // Backslashes and another case still name the file.
     for (const std::string& p : {dir + "a.jpg", dir + "a.bmp", dir + "\\texture\\title_LOGO.TGA"}) {
-        const fake::Texture* t = Load(p);
-        ASSERT_NE(t, nullptr);
-        EXPECT_EQ(t->level[0].w * 100 + t->level[0].h, 1608u) << p;
-        ExpectNear(t->Texel(0, 7, 3), 0xFF1EA0DCu, 4, p);
+        const Loaded t = Load(p);
+        ASSERT_FALSE(t.level.empty()) << p;
+        EXPECT_EQ(t.level[0].w * 100 + t.level[0].h, 1608u) << p;
+        ExpectNear(t.Texel(0, 7, 3), 0xFF1EA0DCu, 4, p);
     }
 }
 
@@ -123,13 +162,15 @@ TEST_F(TextureFiles, FailuresReturnAnErrorAndNoTexture) {
     }
     Load(dir + "missing.png", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     Load(dir, HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));  // a folder
-    device.maxSize = 1;
-    Load(good, D3DERR_INVALIDCALL);  // the device's refusal is passed on
-    EXPECT_EQ(device.created.size(), 0u);
+    const unsigned live = D3D9Testing_LiveObjectCount();
+    D3D9Testing_FailCreation(device, D3DRTYPE_TEXTURE, true);
+    Load(good, D3DERR_OUTOFVIDEOMEMORY);  // the device's refusal is passed on
+    D3D9Testing_FailCreation(device, D3DRTYPE_TEXTURE, false);
+    EXPECT_EQ(D3D9Testing_LiveObjectCount(), live) << "no texture is left behind by a failure";
     IDirect3DTexture9* tex = NULL;
     EXPECT_EQ(D3DXCreateTextureFromFileA(NULL, good.c_str(), &tex), D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateTextureFromFileA(&device, NULL, &tex), D3DERR_INVALIDCALL);
-    EXPECT_EQ(D3DXCreateTextureFromFileA(&device, good.c_str(), NULL), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateTextureFromFileA(device, NULL, &tex), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXCreateTextureFromFileA(device, good.c_str(), NULL), D3DERR_INVALIDCALL);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/common/winapi_internal.h"
-#include "platform/dinput/keymap.h"
+#include "platform/common/keymap.h"
 #include "dinput_testing.h"
 #include "win32_testing.h"
 #include "ci_skip.h"

@@ -1,6 +1,6 @@
 // Key translation tables: SDL scancodes (USB HID usage ids) to DirectInput key
 // codes and to Windows virtual keys. Constant data only; no state.
-#include "dinput/keymap.h"
+#include "common/keymap.h"
 
 #include <SDL2/SDL.h>
 #include <dinput.h>

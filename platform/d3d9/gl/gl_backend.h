@@ -15,7 +15,8 @@
 // Files: gl_device.cpp (context, clear, present, read-back,
 // resources' GL objects), gl_stream.cpp (buffers, rings, texture uploads),
 // gl_state.cpp (state and programs), gl_draw.cpp (the draw), gl_shaders.cpp
-// (generated GLSL).
+// (generated GLSL), gl_exact.cpp (shortcuts that keep every pixel: nearest
+// sampling for one-to-one quads, no blending for opaque draws).
 #pragma once
 
 #include <epoxy/gl.h>

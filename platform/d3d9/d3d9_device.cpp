@@ -30,6 +30,15 @@ unsigned LiveObjects() { return g_liveObjects; }
 
 void ChooseNullBackend(bool on) { g_nullChosen = on; }
 
+namespace {
+bool g_shortcutsAllowed = true;
+uint64_t g_shortcutDraws[2] = {};
+}  // namespace
+bool DrawShortcutsAllowed() { return g_shortcutsAllowed; }
+void AllowDrawShortcuts(bool on) { g_shortcutsAllowed = on; }
+void CountShortcutDraw(int shortcut) { ++g_shortcutDraws[shortcut & 1]; }
+uint64_t ShortcutDraws(int shortcut) { return g_shortcutDraws[shortcut & 1]; }
+
 bool NullBackendChosen() {
     if (g_nullChosen) return true;
     const char* env = getenv("WINAPI_D3D9_BACKEND");

@@ -188,6 +188,7 @@ public:
     UINT Pitch(UINT level) const { return LevelWidth(level) * m_bytes; }
 
     uint32_t gpu = 0;  // the back end's copy (0: none yet)
+    bool gpuOpaque = false;  // set by the back end: every texel of every level has alpha 255
 
     static const UINT kMaxLevels = 16;
 
@@ -285,6 +286,15 @@ std::vector<D3D9TestingDraw> NullDrawLog(Backend* backend);
 // or WINAPI_D3D9_BACKEND=null in the environment.
 bool NullBackendChosen();
 void ChooseNullBackend(bool on);
+// Whether back ends may take drawing shortcuts that leave every pixel as it
+// would be without them (on by default; a test hook turns them off to
+// compare the pictures). Process-wide, read at every draw.
+bool DrawShortcutsAllowed();
+void AllowDrawShortcuts(bool on);
+// Draws that took a shortcut since the process started, per shortcut (for
+// the tests): 0 nearest sampling, 1 blending left off.
+void CountShortcutDraw(int shortcut);
+uint64_t ShortcutDraws(int shortcut);
 
 // ---- the factory object ----
 class Direct3D9 final : public winapi::ComObject<IDirect3D9> {

@@ -58,3 +58,6 @@ void D3D9Testing_FailCreation(IDirect3DDevice9* device, D3DRESOURCETYPE type, bo
     d3d9::Device* d = dynamic_cast<d3d9::Device*>(device);
     if (d) d->FailCreation(type, on);
 }
+
+void D3D9Testing_AllowDrawShortcuts(bool on) { d3d9::AllowDrawShortcuts(on); }
+uint64_t D3D9Testing_ShortcutDrawCount(D3D9TestingShortcut shortcut) { return d3d9::ShortcutDraws((int)shortcut); }

@@ -98,3 +98,14 @@ std::vector<D3D9TestingDraw> D3D9Testing_DrawLog(IDirect3DDevice9* device);
 // (D3DRTYPE_VERTEXBUFFER, D3DRTYPE_INDEXBUFFER or D3DRTYPE_TEXTURE) fails with
 // D3DERR_OUTOFVIDEOMEMORY, as on a device out of memory.
 void D3D9Testing_FailCreation(IDirect3DDevice9* device, D3DRESOURCETYPE type, bool on);
+
+// Turns the GL back end's pixel-preserving shortcuts off or back on,
+// process-wide, from the next draw. For read-back tests that draw the same
+// frame both ways; the game never calls this.
+void D3D9Testing_AllowDrawShortcuts(bool on);
+enum D3D9TestingShortcut {
+    D3D9TESTING_NEAREST = 0,  // nearest sampling: a pretransformed draw maps texels one to one on pixels
+    D3D9TESTING_NO_BLEND = 1  // blending left off: SRCALPHA/INVSRCALPHA with source alpha exactly one
+};
+// Draws, in this process so far, that took that shortcut.
+uint64_t D3D9Testing_ShortcutDrawCount(D3D9TestingShortcut shortcut);

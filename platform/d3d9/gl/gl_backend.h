@@ -6,10 +6,17 @@
 // GL state last applied so a draw only issues what changed. Each dirty group
 // of the front end has one apply function here (gl_state.cpp).
 // Lifetime: made by CreateDevice, destroyed with the device; the context is
-// deleted last. Files: gl_device.cpp (context, clear, present, read-back,
+// deleted last.
+// Fill-floor mode (WINAPI_D3D9_FLOOR=1, read once at creation; for the
+// benchmark, never set by the game): every draw keeps its vertices, transforms,
+// viewport and texture, but is drawn with the simplest textured program, no
+// blending, depth test LESSEQUAL with writes, no culling and nearest sampling,
+// set once after each clear or present: the cost of the frame's pixels alone.
+// Files: gl_device.cpp (context, clear, present, read-back,
 // resources' GL objects), gl_stream.cpp (buffers, rings, texture uploads),
 // gl_state.cpp (state and programs), gl_draw.cpp (the draw), gl_shaders.cpp
-// (generated GLSL).
+// (generated GLSL), gl_exact.cpp (shortcuts that keep every pixel: nearest
+// sampling for one-to-one quads, no blending for opaque draws).
 #pragma once
 
 #include <epoxy/gl.h>
@@ -106,8 +113,26 @@ private:
     // The GL texture of a texture, created and filled on first use.
     GLuint TextureName(Texture& texture);
 
+    // ---- gl_exact.cpp ----
+    // True when the draw is pretransformed and every vertex it uses puts its
+    // texel centre exactly on a pixel centre of the texture's top level, at
+    // scale one, inside the texture: nearest sampling then reads the same
+    // texels linear or trilinear filtering would, for less work.
+    bool MapsTexelsOneToOne(const DrawCall& call, const DrawState& ds) const;
+    // Binds the nearest sampler to unit 0 for such a draw, the state's own otherwise.
+    void ChooseSampler0(bool exact);
+    // True when the draw blends SRCALPHA/INVSRCALPHA with a source alpha of
+    // exactly one everywhere (opaque texture, vertex alpha 255, an alpha
+    // operation that keeps one): blending then leaves the source as it is.
+    bool BlendsOpaque(const DrawCall& call, const DrawState& ds) const;
+    // Turns GL blending on or off as the state asks, or off for an opaque draw.
+    void ChooseBlending(const State& s, bool opaque);
+    // Whether every texel the GL copy holds has alpha 255 (from the CPU copy).
+    static bool TextureIsOpaque(const Texture& t);
+
     // ---- gl_state.cpp: one apply function per dirty group ----
     bool ApplyState(const DrawState& ds);
+    bool ApplyFloorState(const DrawState& ds);
     void ApplyBlend(const State& s);
     void ApplyDepth(const State& s);
     void ApplyRaster(const State& s);
@@ -125,6 +150,7 @@ private:
     bool m_alphaWrites;  // A8R8G8B8 back buffer: alpha is stored
     bool m_clipControl = false;
     bool m_flipY = false;
+    bool m_floor = false;  // fill-floor mode (see the top of this file)
     GLint m_maxTextureSize = 2048;
     uint64_t m_uploadBytes = 0;
 
@@ -134,6 +160,9 @@ private:
 
     GLuint m_vao = 0;
     GLuint m_samplers[kSamplers] = {};
+    GLuint m_exactSampler = 0;     // nearest, top level only, for one-to-one quads
+    bool m_exactBound = false;     // unit 0 holds m_exactSampler
+    bool m_glBlendOn = false;      // GL_BLEND as last set (ApplyBlend, ChooseBlending)
     Ring m_vertexRing, m_indexRing;
     static const int kProgramCacheSize = 64;
     Program m_programs[kProgramCacheSize];

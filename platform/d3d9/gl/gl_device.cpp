@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <initializer_list>
 #include <new>
@@ -78,6 +79,8 @@ GLBackend::GLBackend(SDL_Window* window, void* context, const D3DPRESENT_PARAMET
     m_hasDepth = params.EnableAutoDepthStencil != 0;
     m_depth16 = m_hasDepth && params.AutoDepthStencilFormat == D3DFMT_D16;
     m_alphaWrites = params.BackBufferFormat == D3DFMT_A8R8G8B8;
+    const char* floor = getenv("WINAPI_D3D9_FLOOR");
+    m_floor = floor != nullptr && strcmp(floor, "1") == 0;
 }
 
 GLBackend::~GLBackend() {
@@ -85,6 +88,7 @@ GLBackend::~GLBackend() {
         for (int i = 0; i < m_programCount; ++i) glDeleteProgram(m_programs[i].prog);
         if (m_vao) glDeleteVertexArrays(1, &m_vao);
         glDeleteSamplers(kSamplers, m_samplers);
+        if (m_exactSampler) glDeleteSamplers(1, &m_exactSampler);
         if (m_vertexRing.gl) glDeleteBuffers(1, &m_vertexRing.gl);
         if (m_indexRing.gl) glDeleteBuffers(1, &m_indexRing.gl);
         if (m_fbo) glDeleteFramebuffers(1, &m_fbo);
@@ -144,6 +148,11 @@ bool GLBackend::Init(bool needOffscreen) {
     glBindVertexArray(m_vao);
     glGenSamplers(kSamplers, m_samplers);
     glBindSampler(0, m_samplers[0]);
+    glGenSamplers(1, &m_exactSampler);
+    glSamplerParameteri(m_exactSampler, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glSamplerParameteri(m_exactSampler, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glSamplerParameteri(m_exactSampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glSamplerParameteri(m_exactSampler, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
     m_vertexRing.target = GL_ARRAY_BUFFER;
     m_vertexRing.size = 4u << 20;

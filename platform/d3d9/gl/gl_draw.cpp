@@ -38,6 +38,13 @@ bool GLBackend::Draw(const DrawCall& call, const DrawState& ds) {
         if (call.indexed) PrepareIndices(call.indices, call.startIndex, call.count, &indexBuffer, &indexOffset);
     }
     if (!ApplyState(ds)) return false;
+    if (!m_floor && DrawShortcutsAllowed()) {
+        ChooseSampler0(ds.config.sampleTexture && MapsTexelsOneToOne(call, ds));
+        ChooseBlending(*ds.state, ds.state->rs[D3DRS_ALPHABLENDENABLE] && BlendsOpaque(call, ds));
+    } else if (!m_floor) {
+        ChooseSampler0(false);
+        ChooseBlending(*ds.state, false);
+    }
     BindVertexSource(src, *call.layout);
     const GLenum mode = PrimitiveMode(call.type);
     if (!call.indexed) {

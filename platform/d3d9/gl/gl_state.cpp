@@ -75,6 +75,7 @@ void ColorToFloats(D3DCOLOR c, float* out) {
 
 bool GLBackend::ApplyState(const DrawState& ds) {
     static bool warnedProgram = false;
+    if (m_floor) return ApplyFloorState(ds);
     const State& s = *ds.state;
     ShaderConfig c = ds.config;
     c.remapDepth = !m_clipControl;
@@ -102,6 +103,48 @@ bool GLBackend::ApplyState(const DrawState& ds) {
     return true;
 }
 
+// The fill floor's draw set-up: the draw's own positions, texture coordinates
+// and texture through the simplest program; fixed GL state, re-set only when
+// a clear or present disturbed it, and the viewport when it moves.
+bool GLBackend::ApplyFloorState(const DrawState& ds) {
+    const State& s = *ds.state;
+    const ShaderConfig& from = ds.config;
+    ShaderConfig c;
+    c.rhw = from.rhw;
+    c.hasTex = from.hasTex;
+    c.sampleTexture = from.sampleTexture;
+    c.hasDiffuse = from.sampleTexture ? 0 : from.hasDiffuse;
+    c.colorArg1 = c.alphaArg1 = from.sampleTexture ? D3DTA_TEXTURE : D3DTA_DIFFUSE;
+    c.remapDepth = !m_clipControl;
+    c.flipY = m_flipY;
+    Program* p = FindProgram(PackShaderKey(c));
+    if (!p) return false;
+    if (p != m_currentProgram) {
+        glUseProgram(p->prog);
+        m_currentProgram = p;
+    }
+    UploadUniforms(p, ds);
+    if (m_glDirty) {
+        glDisable(GL_BLEND);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, m_alphaWrites ? GL_TRUE : GL_FALSE);
+        if (m_hasDepth) {
+            glEnable(GL_DEPTH_TEST);
+            glDepthFunc(GL_LEQUAL);
+            glDepthMask(GL_TRUE);
+        }
+        glDisable(GL_CULL_FACE);
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        glSamplerParameteri(m_samplers[0], GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glSamplerParameteri(m_samplers[0], GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        ApplyViewport(s);
+        m_glDirty = 0;
+    } else if (ds.dirty & kDirtyViewport) {
+        ApplyViewport(s);
+    }
+    if (c.sampleTexture) BindTextureUnit0(TextureName(*s.textures[0]));
+    return true;
+}
+
 void GLBackend::ApplyBlend(const State& s) {
     if (s.rs[D3DRS_ALPHABLENDENABLE]) {
         bool constant = false;
@@ -112,6 +155,7 @@ void GLBackend::ApplyBlend(const State& s) {
         if (srcMode == D3DBLEND_BOTHSRCALPHA || srcMode == D3DBLEND_BOTHINVSRCALPHA)
             dst = BlendFactor(srcMode, false, &constant);
         glEnable(GL_BLEND);
+        m_glBlendOn = true;
         glBlendFunc(src, dst);
         glBlendEquation(BlendEquation(s.rs[D3DRS_BLENDOP]));
         if (constant) {
@@ -121,6 +165,7 @@ void GLBackend::ApplyBlend(const State& s) {
         }
     } else {
         glDisable(GL_BLEND);
+        m_glBlendOn = false;
     }
     const DWORD mask = s.rs[D3DRS_COLORWRITEENABLE];
     glColorMask((mask & D3DCOLORWRITEENABLE_RED) != 0, (mask & D3DCOLORWRITEENABLE_GREEN) != 0,

@@ -269,6 +269,7 @@ GLuint GLBackend::TextureName(Texture& t) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)levels - 1);
     glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, f.swizzle);
     if (t.Usage() & D3DUSAGE_AUTOGENMIPMAP) glGenerateMipmap(GL_TEXTURE_2D);
+    t.gpuOpaque = TextureIsOpaque(t);
     return name;
 }
 
@@ -282,11 +283,13 @@ void GLBackend::TextureWritten(Texture& t, UINT level, const RECT& area) {
                     f.format, f.type, src);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     if (level == 0 && (t.Usage() & D3DUSAGE_AUTOGENMIPMAP)) glGenerateMipmap(GL_TEXTURE_2D);
+    t.gpuOpaque = TextureIsOpaque(t);
 }
 
 void GLBackend::TextureMipsFromTop(Texture& t) {
     BindTextureUnit0(t.gpu);
     glGenerateMipmap(GL_TEXTURE_2D);
+    t.gpuOpaque = TextureIsOpaque(t);
 }
 
 }  // namespace d3d9

@@ -56,6 +56,20 @@ bool LookUp(HANDLE h, OpenFile* out) {
     return true;
 }
 
+// The open file behind a handle that was opened for writing; otherwise sets
+// the error Windows gives (a bad handle, or no write access) and is false.
+bool LookUpForWriting(HANDLE h, OpenFile* out) {
+    if (!LookUp(h, out)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (!out->canWrite) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
 // The parent folder of a path exists (and is a folder).
 bool ParentExists(const std::string& path) {
     size_t slash = path.find_last_of('/');
@@ -255,14 +269,7 @@ BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrit
                       LPOVERLAPPED lpOverlapped) {
     if (lpNumberOfBytesWritten) *lpNumberOfBytesWritten = 0;
     OpenFile file;
-    if (!LookUp(hFile, &file)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!file.canWrite) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (!LookUpForWriting(hFile, &file)) return FALSE;
     if (!lpBuffer && nNumberOfBytesToWrite > 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -308,14 +315,7 @@ BOOL WINAPI GetFileSizeEx(HANDLE hFile, LARGE_INTEGER* lpFileSize) {
 // Cuts or extends the file to the current position (the position stays).
 BOOL WINAPI SetEndOfFile(HANDLE hFile) {
     OpenFile file;
-    if (!LookUp(hFile, &file)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!file.canWrite) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (!LookUpForWriting(hFile, &file)) return FALSE;
     const off_t position = lseek(file.fd, 0, SEEK_CUR);
     if (position < 0 || ftruncate(file.fd, position) != 0) {
         SetLastError(ErrorFromErrno(errno, std::string()));
@@ -328,14 +328,7 @@ BOOL WINAPI SetEndOfFile(HANDLE hFile) {
 // write access for it.
 BOOL WINAPI FlushFileBuffers(HANDLE hFile) {
     OpenFile file;
-    if (!LookUp(hFile, &file)) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (!file.canWrite) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
+    if (!LookUpForWriting(hFile, &file)) return FALSE;
     int result;
     while ((result = fsync(file.fd)) != 0 && errno == EINTR) {
     }

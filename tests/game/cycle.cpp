@@ -47,16 +47,7 @@ public:
     bool SteerToFirstFish() {
         const D3DXVECTOR3 target = GetFish()[0].pos;
         while (GetScene() == SCENE_GAME1) {
-            const D3DXVECTOR3 pos = GetPlayerPosition();
-            const D3DXVECTOR3 front = GetPlayerHeading();
-            float error = (atan2f(target.x - pos.x, target.z - pos.z) - atan2f(front.x, front.z)) * kRadToDeg;
-            while (error > 180.0f) error -= 360.0f;
-            while (error < -180.0f) error += 360.0f;
-            KeySet keys;
-            if (error > 0.1f) keys.push_back(DIK_D);
-            if (error < -0.1f) keys.push_back(DIK_A);
-            if (fabsf(error) < 2.0f) keys.push_back(DIK_W);
-            if (!Frame(keys)) return false;
+            if (!Frame(SteerKeys(target.x, target.z))) return false;
         }
         return GetScene() == SCENE_GAME2;
     }
@@ -101,6 +92,19 @@ FrameClock::~FrameClock() { WinapiTest_SetFakeCounter(false, 0); }
 
 CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame) {
     return Cycle(h, afterFrame).Play();
+}
+
+KeySet SteerKeys(float x, float z) {
+    const D3DXVECTOR3 pos = GetPlayerPosition();
+    const D3DXVECTOR3 front = GetPlayerHeading();
+    float error = (atan2f(x - pos.x, z - pos.z) - atan2f(front.x, front.z)) * kRadToDeg;
+    while (error > 180.0f) error -= 360.0f;
+    while (error < -180.0f) error += 360.0f;
+    KeySet keys;
+    if (error > 0.1f) keys.push_back(DIK_D);
+    if (error < -0.1f) keys.push_back(DIK_A);
+    if (fabsf(error) < 2.0f) keys.push_back(DIK_W);
+    return keys;
 }
 
 std::string SceneTrail(const std::vector<int>& scenes) {

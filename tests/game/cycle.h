@@ -30,5 +30,9 @@ public:
 // does not end within its bound. `afterFrame`, if given, runs after every frame.
 CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame = {});
 
+// The keys that steer the boat towards (x, z) this frame: turn until the
+// target is within 0.1 degrees of ahead, and go once it is within 2.
+KeySet SteerKeys(float x, float z);
+
 // "title>game1>game2>result>title" for test messages.
 std::string SceneTrail(const std::vector<int>& scenes);

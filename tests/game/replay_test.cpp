@@ -18,6 +18,7 @@
 #include "game/fish.h"
 #include "game/player.h"
 #include "game/player_testing.h"
+#include "cycle.h"
 #include "harness.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
@@ -25,7 +26,6 @@
 
 namespace {
 
-const float RAD_TO_DEG = 57.29578f;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path);
@@ -73,16 +73,7 @@ public:
     bool SteerTo(int index) {
         const D3DXVECTOR3 target = GetFish()[index].pos;
         for (int frame = 0; frame < 6000 && GetScene() == SCENE_GAME1; frame++) {
-            const D3DXVECTOR3 pos = GetPlayerPosition();
-            const D3DXVECTOR3 front = GetPlayerHeading();
-            float error = (atan2f(target.x - pos.x, target.z - pos.z) - atan2f(front.x, front.z)) * RAD_TO_DEG;
-            while (error > 180.0f) error -= 360.0f;
-            while (error < -180.0f) error += 360.0f;
-            KeySet keys;
-            if (error > 0.1f) keys.push_back(DIK_D);
-            if (error < -0.1f) keys.push_back(DIK_A);
-            if (fabsf(error) < 2.0f) keys.push_back(DIK_W);
-            Frame(keys);
+            Frame(SteerKeys(target.x, target.z));
             m_outcome.framesInStageOne++;
         }
         m_outcome.kindMet = GetFishKind();

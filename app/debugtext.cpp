@@ -58,6 +58,4 @@ void DrawDebugText(int x, int y, const char* format, ...) {
     g_debugFont->DrawTextA(NULL, g_debugText, -1, &rect, DT_TOP | DT_LEFT, DEBUG_TEXT_COLOR);
 }
 
-const char* GetDebugText(void) {
-    return g_debugText;
-}
+const char* GetDebugText(void) { return g_debugText; }

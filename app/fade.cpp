@@ -38,8 +38,7 @@ void InitFade(void) {
     g_fadeAlpha = 0;
 }
 
-void UninitFade(void) {
-}
+void UninitFade(void) {}
 
 // Advances a running fade by one step, ending it at full black or at clear.
 void UpdateFade(void) {
@@ -86,9 +85,7 @@ void StartFade(bool fadeOut, int step) {
     }
 }
 
-bool IsFading(void) {
-    return g_fadeActive;
-}
+bool IsFading(void) { return g_fadeActive; }
 
 // Called every frame by a scene that may be left by a key: the key (newly
 // pressed, and not during any fade) starts the fade-out; once it has ended the
@@ -112,10 +109,6 @@ void RequestSceneChange(int nextScene, int key, int step) {
     g_fadeRequested = false;
 }
 
-int GetFadeAlpha(void) {
-    return g_fadeAlpha;
-}
+int GetFadeAlpha(void) { return g_fadeAlpha; }
 
-bool IsSceneChangeRequested(void) {
-    return g_fadeRequested;
-}
+bool IsSceneChangeRequested(void) { return g_fadeRequested; }

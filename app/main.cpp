@@ -75,8 +75,7 @@ HWND CreateGameWindow(HINSTANCE hInstance) {
     int height = rect.bottom - rect.top;
     int x = GetCenteredWindowPosition(GetSystemMetrics(SM_CXSCREEN), width);
     int y = GetCenteredWindowPosition(GetSystemMetrics(SM_CYSCREEN), height);
-    return CreateWindowExA(0, CLASS_NAME, WINDOW_NAME, WINDOW_STYLE, x, y, width, height, NULL, NULL, hInstance,
-                           NULL);
+    return CreateWindowExA(0, CLASS_NAME, WINDOW_NAME, WINDOW_STYLE, x, y, width, height, NULL, NULL, hInstance, NULL);
 }
 
 // Drains waiting messages before anything else; when none waits and a frame is
@@ -112,21 +111,18 @@ bool StartFrameIfDue(double now) {
 
 LRESULT CALLBACK WndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_KEYDOWN:
-            if (wParam == VK_ESCAPE) {
-                SendMessageA(hWnd, WM_CLOSE, 0, 0);
-            }
-            break;
-        case WM_CLOSE:
-            if (MessageBoxA(hWnd, "本当に終了してよろしいですか？", "確認", MB_OKCANCEL | MB_DEFBUTTON2) == IDOK) {
-                DestroyWindow(hWnd);
-            }
-            return 0;
-        case WM_DESTROY:
-            PostQuitMessage(0);
-            return 0;
-        default:
-            break;
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE) {
+            SendMessageA(hWnd, WM_CLOSE, 0, 0);
+        }
+        break;
+    case WM_CLOSE:
+        if (MessageBoxA(hWnd, "本当に終了してよろしいですか？", "確認", MB_OKCANCEL | MB_DEFBUTTON2) == IDOK) {
+            DestroyWindow(hWnd);
+        }
+        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: break;
     }
     return DefWindowProcA(hWnd, message, wParam, lParam);
 }
@@ -222,14 +218,8 @@ void UpdateFrameRate(double now) {
     }
 }
 
-int GetScore(void) {
-    return GetCatchScore();
-}
+int GetScore(void) { return GetCatchScore(); }
 
-float GetFps(void) {
-    return g_fps;
-}
+float GetFps(void) { return g_fps; }
 
-int GetFrameCount(void) {
-    return g_frameCount;
-}
+int GetFrameCount(void) { return g_frameCount; }

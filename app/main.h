@@ -2,8 +2,8 @@
 // shutdown order, the paced frame, and the frame-rate measurement.
 #pragma once
 
-#include <windows.h>
 #include <d3d9.h>
+#include <windows.h>
 
 #define SCREEN_WIDTH (1680)
 #define SCREEN_HEIGHT (900)

@@ -68,6 +68,4 @@ void UninitRenderer(void) {
     }
 }
 
-LPDIRECT3DDEVICE9 GetDevice(void) {
-    return g_device;
-}
+LPDIRECT3DDEVICE9 GetDevice(void) { return g_device; }

@@ -19,31 +19,20 @@
 
 typedef void (*SceneFunction)(void);
 
-enum {
-    SCENE_OP_INIT = 0,
-    SCENE_OP_UNINIT = 1,
-    SCENE_OP_UPDATE = 2,
-    SCENE_OP_DRAW = 3
-};
+enum { SCENE_OP_INIT = 0, SCENE_OP_UNINIT = 1, SCENE_OP_UPDATE = 2, SCENE_OP_DRAW = 3 };
 
 // Laid out by operation, then by scene: entry = operation * SCENE_MAX + scene.
 static const SceneFunction g_sceneFunctions[4 * SCENE_MAX] = {
-    InitTitle,   InitGame1,   InitGame2,   InitResult,
-    UninitTitle, UninitGame1, UninitGame2, UninitResult,
-    UpdateTitle, UpdateGame1, UpdateGame2, UpdateResult,
-    DrawTitle,   DrawGame1,   DrawGame2,   DrawResult,
+    InitTitle,   InitGame1,   InitGame2,   InitResult,   UninitTitle, UninitGame1, UninitGame2, UninitResult,
+    UpdateTitle, UpdateGame1, UpdateGame2, UpdateResult, DrawTitle,   DrawGame1,   DrawGame2,   DrawResult,
 };
 
 static int g_scene = SCENE_TITLE;
 static int g_nextScene = SCENE_TITLE;
 
-static bool IsValidScene(int scene) {
-    return scene >= 0 && scene < SCENE_MAX;
-}
+static bool IsValidScene(int scene) { return scene >= 0 && scene < SCENE_MAX; }
 
-static void CallScene(int operation, int scene) {
-    g_sceneFunctions[operation * SCENE_MAX + scene]();
-}
+static void CallScene(int operation, int scene) { g_sceneFunctions[operation * SCENE_MAX + scene](); }
 
 // Makes a scene current at once and runs its Init (no Uninit of the old one).
 // An id outside the table is ignored.
@@ -73,23 +62,15 @@ void ChangeScene(void) {
     SetScene(g_nextScene);
 }
 
-void UninitScene(void) {
-    CallScene(SCENE_OP_UNINIT, g_scene);
-}
+void UninitScene(void) { CallScene(SCENE_OP_UNINIT, g_scene); }
 
 void UpdateScene(void) {
     CallScene(SCENE_OP_UPDATE, g_scene);
     ChangeScene();
 }
 
-void DrawScene(void) {
-    CallScene(SCENE_OP_DRAW, g_scene);
-}
+void DrawScene(void) { CallScene(SCENE_OP_DRAW, g_scene); }
 
-int GetScene(void) {
-    return g_scene;
-}
+int GetScene(void) { return g_scene; }
 
-int GetNextScene(void) {
-    return g_nextScene;
-}
+int GetNextScene(void) { return g_nextScene; }

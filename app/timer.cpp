@@ -99,9 +99,7 @@ void StepTimer(void) {
     g_timerStopTime += g_ticksPerSecond / 10;
 }
 
-double GetTimerSeconds(void) {
-    return TicksToSeconds(ReadAdjustedCounter() - g_timerBaseTime);
-}
+double GetTimerSeconds(void) { return TicksToSeconds(ReadAdjustedCounter() - g_timerBaseTime); }
 
 // Seconds since the previous elapsed reading (or start, stop, reset); never negative.
 float GetTimerElapsed(void) {
@@ -115,13 +113,9 @@ float GetTimerElapsed(void) {
 }
 
 // The live counter in seconds, ignoring freezing and the base.
-double GetCounterSeconds(void) {
-    return TicksToSeconds(ReadLiveCounter());
-}
+double GetCounterSeconds(void) { return TicksToSeconds(ReadLiveCounter()); }
 
-bool IsTimerStopped(void) {
-    return g_timerStopped;
-}
+bool IsTimerStopped(void) { return g_timerStopped; }
 
 // Restricts the calling thread to the lowest processor the process may use.
 void PinThreadToFirstProcessor(void) {

@@ -26,14 +26,14 @@
 #include <vector>
 
 #include "alloc_count.h"
-#include "d3d9_testing.h"
 #include "app/main.h"
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "d3d9_testing.h"
 #include "device/keyboard.h"
+#include "dinput_testing.h"
 #include "game/player.h"
 #include "game/player_testing.h"
-#include "dinput_testing.h"
 #include "harness.h"
 #include "world3d/water.h"
 

@@ -90,18 +90,10 @@ void UpdateKeyboard(void) {
 }
 
 // A key code outside 0..255 is no key: every query answers false for it.
-static bool IsValidKey(int key) {
-    return key >= 0 && key < NUM_KEY_MAX;
-}
+static bool IsValidKey(int key) { return key >= 0 && key < NUM_KEY_MAX; }
 
-bool GetKeyboardPress(int key) {
-    return IsValidKey(key) && (g_keyState[key] & 0x80) != 0;
-}
+bool GetKeyboardPress(int key) { return IsValidKey(key) && (g_keyState[key] & 0x80) != 0; }
 
-bool GetKeyboardTrigger(int key) {
-    return IsValidKey(key) && (g_keyStateTrigger[key] & 0x80) != 0;
-}
+bool GetKeyboardTrigger(int key) { return IsValidKey(key) && (g_keyStateTrigger[key] & 0x80) != 0; }
 
-bool GetKeyboardRelease(int key) {
-    return IsValidKey(key) && (g_keyStateRelease[key] & 0x80) != 0;
-}
+bool GetKeyboardRelease(int key) { return IsValidKey(key) && (g_keyStateRelease[key] & 0x80) != 0; }

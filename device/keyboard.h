@@ -2,8 +2,8 @@
 #pragma once
 
 #define DIRECTINPUT_VERSION 0x0800
-#include <windows.h>
 #include <dinput.h>
+#include <windows.h>
 
 #define NUM_KEY_MAX (256)
 

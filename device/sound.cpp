@@ -3,9 +3,9 @@
 // State: the engine (g_xaudio2) and its mastering voice, and per sound index a
 // source voice, the heap block with the samples of the file's "data" chunk and
 // the block's size. InitSound creates all of it at start-up; it lives until
-// UninitSound, which the game's Uninit calls last, after every scene has ended. Each voice gets its one buffer queued at load time
-// and is not started until PlaySound. A sample block is freed only after its
-// voice is destroyed, because the mixer threads read it while the voice lives.
+// UninitSound, which the game's Uninit calls last, after every scene has ended. Each voice gets its one buffer queued
+// at load time and is not started until PlaySound. A sample block is freed only after its voice is destroyed, because
+// the mixer threads read it while the voice lives.
 //
 // Wave files are read by ReadWaveFile (sound_file.cpp), which trusts nothing
 // in the file.
@@ -104,8 +104,8 @@ bool InitSound(HWND hWnd) {
         return false;
     }
 
-    hr = g_xaudio2->CreateMasteringVoice(&g_masteringVoice, XAUDIO2_DEFAULT_CHANNELS, XAUDIO2_DEFAULT_SAMPLERATE, 0,
-                                         0, NULL);
+    hr = g_xaudio2->CreateMasteringVoice(&g_masteringVoice, XAUDIO2_DEFAULT_CHANNELS, XAUDIO2_DEFAULT_SAMPLERATE, 0, 0,
+                                         NULL);
     if (FAILED(hr)) {
         g_masteringVoice = nullptr;
         MessageBoxA(hWnd, "マスターボイスの生成に失敗！", SOUND_CAPTION, MB_ICONWARNING);
@@ -119,8 +119,8 @@ bool InitSound(HWND hWnd) {
     }
 
     for (int index = 0; index < BGM_COUNT; index++) {
-        HANDLE file = CreateFileA(g_soundTable[index].fileName, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0,
-                                  NULL);
+        HANDLE file =
+            CreateFileA(g_soundTable[index].fileName, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
         if (file == INVALID_HANDLE_VALUE) {
             MessageBoxA(hWnd, "サウンドデータファイルの生成に失敗！(1)", SOUND_CAPTION, MB_ICONWARNING);
             return false;

@@ -4,13 +4,7 @@
 #include <windows.h>
 #include <xaudio2.h>
 
-enum {
-    BGM_TITLE = 0,
-    BGM_GAME1,
-    BGM_GAME2,
-    BGM_RESULT,
-    BGM_COUNT
-};
+enum { BGM_TITLE = 0, BGM_GAME1, BGM_GAME2, BGM_RESULT, BGM_COUNT };
 
 bool InitSound(HWND hWnd);
 void UninitSound(void);

@@ -85,8 +85,8 @@ struct DrawRecord {
     D3DPRIMITIVETYPE type;
     DWORD fvf;
     std::vector<Vertex> vertices;
-    Texture* texture;  // bound at stage 0 (not referenced)
-    std::map<DWORD, DWORD> rs;  // render states
+    Texture* texture;                             // bound at stage 0 (not referenced)
+    std::map<DWORD, DWORD> rs;                    // render states
     std::map<std::pair<DWORD, DWORD>, DWORD> ts;  // (stage, type) -> value
 };
 
@@ -152,7 +152,8 @@ public:
     }
 
     // Not used by D3DX's textures and fonts.
-#define FAKE_UNUSED(sig) HRESULT STDMETHODCALLTYPE sig override { return E_NOTIMPL; }
+#define FAKE_UNUSED(sig)                                                                                               \
+    HRESULT STDMETHODCALLTYPE sig override { return E_NOTIMPL; }
     FAKE_UNUSED(TestCooperativeLevel())
     FAKE_UNUSED(Present(CONST RECT*, CONST RECT*, HWND, CONST RGNDATA*))
     FAKE_UNUSED(CreateVertexBuffer(UINT, DWORD, DWORD, D3DPOOL, IDirect3DVertexBuffer9**, HANDLE*))

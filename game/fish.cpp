@@ -30,32 +30,47 @@ const float SWIM_LIMIT = 10.0f;
 const float SWIM_STEP = 0.05f;
 
 struct FishKindInfo {
-    float pitch;          // RotationX applied first
-    float heightAfloat;   // offset below the position before the float lands
-    float heightLanded;   // ... and after it landed
-    int stageTwoIndex;    // which record is fought in stage two
+    float pitch;         // RotationX applied first
+    float heightAfloat;  // offset below the position before the float lands
+    float heightLanded;  // ... and after it landed
+    int stageTwoIndex;   // which record is fought in stage two
     int hp;
     int score;
     int models[ANIM_STEPS];
 };
 
 const FishKindInfo g_kindInfo[FISHKIND_MAX] = {
-    {1.5707964f, 0.0f, -3.0f, 0, 500, 1000,
+    {1.5707964f,
+     0.0f,
+     -3.0f,
+     0,
+     500,
+     1000,
      {MODEL_TUNAMAN_1, MODEL_TUNAMAN_2, MODEL_TUNAMAN_3, MODEL_TUNAMAN_4, MODEL_TUNAMAN_5, MODEL_TUNAMAN_6,
       MODEL_TUNAMAN_5, MODEL_TUNAMAN_4, MODEL_TUNAMAN_3, MODEL_TUNAMAN_2}},
-    {1.5707964f, 0.0f, -3.0f, 8, 2000, 5000,
+    {1.5707964f,
+     0.0f,
+     -3.0f,
+     8,
+     2000,
+     5000,
      {MODEL_SHARK_1, MODEL_SHARK_2, MODEL_SHARK_3, MODEL_SHARK_4, MODEL_SHARK_5, MODEL_SHARK_6, MODEL_SHARK_5,
       MODEL_SHARK_4, MODEL_SHARK_3, MODEL_SHARK_2}},
-    {4.712389f, -1.5f, -4.5f, 12, 1000, 3000,
-     {MODEL_MANTAMAN_1, MODEL_MANTAMAN_2, MODEL_MANTAMAN_3, MODEL_MANTAMAN_4, MODEL_MANTAMAN_5,
-      MODEL_MANTAMAN_6, MODEL_MANTAMAN_5, MODEL_MANTAMAN_4, MODEL_MANTAMAN_3, MODEL_MANTAMAN_2}},
+    {4.712389f,
+     -1.5f,
+     -4.5f,
+     12,
+     1000,
+     3000,
+     {MODEL_MANTAMAN_1, MODEL_MANTAMAN_2, MODEL_MANTAMAN_3, MODEL_MANTAMAN_4, MODEL_MANTAMAN_5, MODEL_MANTAMAN_6,
+      MODEL_MANTAMAN_5, MODEL_MANTAMAN_4, MODEL_MANTAMAN_3, MODEL_MANTAMAN_2}},
 };
 
 const D3DXVECTOR3 g_stageOnePlaces[FISH_MAX] = {
-    D3DXVECTOR3(100.0f, 0.5f, 0.0f),   D3DXVECTOR3(80.0f, 0.5f, 0.0f),   D3DXVECTOR3(-120.0f, 0.5f, 0.0f),
-    D3DXVECTOR3(-100.0f, 0.5f, 0.0f),  D3DXVECTOR3(0.0f, 0.5f, 120.0f),  D3DXVECTOR3(0.0f, 0.5f, 100.0f),
-    D3DXVECTOR3(0.0f, 0.5f, -100.0f),  D3DXVECTOR3(0.0f, 0.5f, -80.0f),  D3DXVECTOR3(0.0f, 0.5f, 0.0f),
-    D3DXVECTOR3(-60.0f, 0.5f, 60.0f),  D3DXVECTOR3(-60.0f, 0.5f, -60.0f), D3DXVECTOR3(60.0f, 0.5f, 60.0f),
+    D3DXVECTOR3(100.0f, 0.5f, 0.0f),  D3DXVECTOR3(80.0f, 0.5f, 0.0f),    D3DXVECTOR3(-120.0f, 0.5f, 0.0f),
+    D3DXVECTOR3(-100.0f, 0.5f, 0.0f), D3DXVECTOR3(0.0f, 0.5f, 120.0f),   D3DXVECTOR3(0.0f, 0.5f, 100.0f),
+    D3DXVECTOR3(0.0f, 0.5f, -100.0f), D3DXVECTOR3(0.0f, 0.5f, -80.0f),   D3DXVECTOR3(0.0f, 0.5f, 0.0f),
+    D3DXVECTOR3(-60.0f, 0.5f, 60.0f), D3DXVECTOR3(-60.0f, 0.5f, -60.0f), D3DXVECTOR3(60.0f, 0.5f, 60.0f),
     D3DXVECTOR3(60.0f, 0.5f, -60.0f),
 };
 

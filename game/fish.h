@@ -2,15 +2,10 @@
 // fight's HP and catch score.
 #pragma once
 
-#include <d3dx9.h>
 #include "game/player.h"
+#include <d3dx9.h>
 
-enum {
-    FISHKIND_TUNAMAN = 0,
-    FISHKIND_SHARK = 1,
-    FISHKIND_MANTAMAN = 2,
-    FISHKIND_MAX = 3
-};
+enum { FISHKIND_TUNAMAN = 0, FISHKIND_SHARK = 1, FISHKIND_MANTAMAN = 2, FISHKIND_MAX = 3 };
 #define FISH_MAX (13)
 
 struct FISH {

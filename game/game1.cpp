@@ -8,8 +8,8 @@
 
 #include "game/fish.h"
 #include "game/player.h"
-#include "game/stage.h"
 #include "game/radar.h"
+#include "game/stage.h"
 #include "world3d/camera.h"
 #include "world3d/light.h"
 #include "world3d/water.h"
@@ -55,4 +55,3 @@ void DrawGame1(void) {
     if (g_waterGame1) g_waterGame1->Draw();
     DrawRadar();
 }
-

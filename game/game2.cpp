@@ -50,4 +50,3 @@ void DrawGame2(void) {
     DrawPlayerGame2();
     DrawFishGame2();
 }
-

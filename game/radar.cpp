@@ -61,8 +61,8 @@ void DrawRadar(void) {
 
     // The heading in degrees, turned into radians with 3.14.
     const float angle = (float)((double)(GetPlayerRotY() / 180.0f) * 3.14);
-    DrawSpriteRotate(TEXTURE_CURSOL, g_radarPlayer.x + left - MARKER_HALF, g_radarPlayer.y - MARKER_HALF, 0, 0, 25,
-                     25, MARKER_HALF, MARKER_HALF, 1.0f, 1.0f, angle);
+    DrawSpriteRotate(TEXTURE_CURSOL, g_radarPlayer.x + left - MARKER_HALF, g_radarPlayer.y - MARKER_HALF, 0, 0, 25, 25,
+                     MARKER_HALF, MARKER_HALF, 1.0f, 1.0f, angle);
 
     if (!g_radarFish) return;
     for (int i = 0; i < FISH_MAX; i++) {

@@ -26,11 +26,10 @@ inline bool InCi() {
 
 }  // namespace tide_testing
 
-#define SKIP_OR_FAIL_IN_CI()                                                                            \
-    GTEST_AMBIGUOUS_ELSE_BLOCKER_                                                                       \
-    return ::testing::internal::AssertHelper(                                                           \
-               ::tide_testing::InCi() ? ::testing::TestPartResult::kFatalFailure                        \
-                                      : ::testing::TestPartResult::kSkip,                               \
-               __FILE__, __LINE__,                                                                      \
-               ::tide_testing::InCi() ? "would skip, but CI is set: a test may not skip in CI" : "") = \
+#define SKIP_OR_FAIL_IN_CI()                                                                                           \
+    GTEST_AMBIGUOUS_ELSE_BLOCKER_                                                                                      \
+    return ::testing::internal::AssertHelper(                                                                          \
+               ::tide_testing::InCi() ? ::testing::TestPartResult::kFatalFailure : ::testing::TestPartResult::kSkip,   \
+               __FILE__, __LINE__,                                                                                     \
+               ::tide_testing::InCi() ? "would skip, but CI is set: a test may not skip in CI" : "") =                 \
                ::testing::Message()

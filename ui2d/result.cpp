@@ -37,8 +37,8 @@ const int RESULT_ALPHABET_SIZE = 26;
 // long while before it passes below zero (which is harmless anyway).
 const int RESULT_LETTER_VALUE_START = RESULT_ALPHABET_SIZE * RESULT_ALPHABET_SIZE;
 
-const int RESULT_LETTER_CELL = 100;   // cells of the alphabet sheet, 100 by 100
-const int RESULT_DIGIT_WIDTH = 120;   // cells of the digit sheets, 120 by 100
+const int RESULT_LETTER_CELL = 100;  // cells of the alphabet sheet, 100 by 100
+const int RESULT_DIGIT_WIDTH = 120;  // cells of the digit sheets, 120 by 100
 const int RESULT_DIGIT_HEIGHT = 100;
 const int RESULT_BLINK_PERIOD = 60;
 const int RESULT_LETTER_HIDE_AFTER = 50;  // the edited letter hides in phases 51..59
@@ -179,7 +179,7 @@ int MakeLetterSprite(ResultSprite* out, float x, float y, int letter) {
     if (letter < 0 || letter >= RESULT_ALPHABET_SIZE) {
         return 0;
     }
-    ResultSprite sprite = {TEXTURE_ALPHABET, x, y, true, letter * RESULT_LETTER_CELL, 0, RESULT_LETTER_CELL,
+    ResultSprite sprite = {TEXTURE_ALPHABET,  x, y, true, letter * RESULT_LETTER_CELL, 0, RESULT_LETTER_CELL,
                            RESULT_LETTER_CELL};
     *out = sprite;
     return 1;
@@ -189,8 +189,7 @@ int MakeDigitSprite(ResultSprite* out, float x, float y, int digit, int texture)
     if (digit < 0 || digit > 9) {
         return 0;
     }
-    ResultSprite sprite = {texture, x, y, true, digit * RESULT_DIGIT_WIDTH, 0, RESULT_DIGIT_WIDTH,
-                           RESULT_DIGIT_HEIGHT};
+    ResultSprite sprite = {texture, x, y, true, digit * RESULT_DIGIT_WIDTH, 0, RESULT_DIGIT_WIDTH, RESULT_DIGIT_HEIGHT};
     *out = sprite;
     return 1;
 }
@@ -201,8 +200,8 @@ int MakeNumberSprites(ResultSprite* out, float x, float y, int value, int digits
     int count = 0;
     int v = ClampToDigits(value, digits);
     for (int i = 0; i < digits; i++) {
-        count += MakeDigitSprite(&out[count], x + (float)(digits - i) * RESULT_DIGIT_WIDTH, y, v % 10,
-                                 TEXTURE_NUMBER_RED);
+        count +=
+            MakeDigitSprite(&out[count], x + (float)(digits - i) * RESULT_DIGIT_WIDTH, y, v % 10, TEXTURE_NUMBER_RED);
         v /= 10;
     }
     return count;

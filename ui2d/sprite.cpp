@@ -112,9 +112,7 @@ void MakeScreenFillVertices(Vertex2D out[4], D3DCOLOR color) {
     SetVertex(&out[3], (float)SCREEN_WIDTH, (float)SCREEN_HEIGHT, color, 1.0f, 1.0f);
 }
 
-int GetTensionGaugeLength(float tension) {
-    return (int)(tension / TENSION_GAUGE_FULL * TENSION_GAUGE_LENGTH);
-}
+int GetTensionGaugeLength(float tension) { return (int)(tension / TENSION_GAUGE_FULL * TENSION_GAUGE_LENGTH); }
 
 // Writes the four vertices into the shared buffer and draws the quad with the
 // texture bound (null for an untextured quad). Skipped without a device, without
@@ -197,9 +195,7 @@ void DrawScreenFill(D3DCOLOR color) {
     DrawQuad(vertices, NULL);
 }
 
-void SetSpriteColor(D3DCOLOR color) {
-    g_spriteColor = color;
-}
+void SetSpriteColor(D3DCOLOR color) { g_spriteColor = color; }
 
 // The empty frame, then the bar cut to the tension's share of 1000 pixels.
 void DrawTensionGauge(float tension) {

@@ -17,39 +17,24 @@
 #include "app/renderer.h"
 
 static const TextureInfo g_textureInfo[TEXTURE_MAX] = {
-    {"asset/texture/field001.jpg", 160, 160},
-    {"asset/texture/back_sylin.jpg", 160, 160},
-    {"asset/texture/cursol.png", 25, 25},
-    {"asset/texture/keepout.jpg", 480, 244},
-    {"asset/texture/mountain.png", 1900, 180},
-    {"asset/texture/result.png", 1680, 900},
-    {"asset/texture/turi.png", 1680, 900},
-    {"asset/texture/fish.png", 25, 25},
-    {"asset/texture/radergrid.png", 250, 250},
-    {"asset/texture/break.png", 1680, 900},
-    {"asset/texture/title_haikei.png", 1680, 900},
-    {"asset/texture/Title_logo.png", 1245, 335},
-    {"asset/texture/title_sakana1.png", 759, 293},
-    {"asset/texture/title_sakana2.png", 759, 293},
-    {"asset/texture/press_start.png", 699, 72},
-    {"asset/texture/awa.png", 327, 325},
-    {"asset/texture/cutinB.png", 1680, 900},
-    {"asset/texture/HpBar.png", 1000, 50},
-    {"asset/texture/HpBack.png", 1000, 50},
-    {"asset/texture/Tension.png", 1000, 50},
-    {"asset/texture/number_red.png", 1200, 100},
-    {"asset/texture/alphabet.png", 2600, 100},
-    {"asset/texture/highlight.png", 100, 100},
-    {"asset/texture/resultscore.png", 300, 70},
-    {"asset/texture/resultname.png", 300, 70},
-    {"asset/texture/resultpress.png", 900, 100},
+    {"asset/texture/field001.jpg", 160, 160},      {"asset/texture/back_sylin.jpg", 160, 160},
+    {"asset/texture/cursol.png", 25, 25},          {"asset/texture/keepout.jpg", 480, 244},
+    {"asset/texture/mountain.png", 1900, 180},     {"asset/texture/result.png", 1680, 900},
+    {"asset/texture/turi.png", 1680, 900},         {"asset/texture/fish.png", 25, 25},
+    {"asset/texture/radergrid.png", 250, 250},     {"asset/texture/break.png", 1680, 900},
+    {"asset/texture/title_haikei.png", 1680, 900}, {"asset/texture/Title_logo.png", 1245, 335},
+    {"asset/texture/title_sakana1.png", 759, 293}, {"asset/texture/title_sakana2.png", 759, 293},
+    {"asset/texture/press_start.png", 699, 72},    {"asset/texture/awa.png", 327, 325},
+    {"asset/texture/cutinB.png", 1680, 900},       {"asset/texture/HpBar.png", 1000, 50},
+    {"asset/texture/HpBack.png", 1000, 50},        {"asset/texture/Tension.png", 1000, 50},
+    {"asset/texture/number_red.png", 1200, 100},   {"asset/texture/alphabet.png", 2600, 100},
+    {"asset/texture/highlight.png", 100, 100},     {"asset/texture/resultscore.png", 300, 70},
+    {"asset/texture/resultname.png", 300, 70},     {"asset/texture/resultpress.png", 900, 100},
 };
 
 static LPDIRECT3DTEXTURE9 g_texture[TEXTURE_MAX] = {NULL};
 
-static bool IsValidTexture(int index) {
-    return index >= 0 && index < TEXTURE_MAX;
-}
+static bool IsValidTexture(int index) { return index >= 0 && index < TEXTURE_MAX; }
 
 // Loads every row; returns how many files failed (all 26 without a device).
 // A row that already holds a texture gives it up first, so loading again

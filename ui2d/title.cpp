@@ -26,8 +26,8 @@ struct TitleBubbleParam {
 };
 
 const TitleBubbleParam TITLE_BUBBLE_PARAM[TITLE_BUBBLE_MAX] = {
-    {0.0f, 1000.0f, 1.0f},    {800.0f, 1200.0f, 1.5f},  {900.0f, 1200.0f, 1.1f},  {300.0f, 1200.0f, 1.8f},
-    {500.0f, 1200.0f, 1.2f},  {1000.0f, 1200.0f, 2.0f}, {1200.0f, 1200.0f, 1.0f}, {1500.0f, 1200.0f, 1.5f},
+    {0.0f, 1000.0f, 1.0f},   {800.0f, 1200.0f, 1.5f},  {900.0f, 1200.0f, 1.1f},  {300.0f, 1200.0f, 1.8f},
+    {500.0f, 1200.0f, 1.2f}, {1000.0f, 1200.0f, 2.0f}, {1200.0f, 1200.0f, 1.0f}, {1500.0f, 1200.0f, 1.5f},
 };
 
 // A bubble that has risen above this height starts again from the bottom.

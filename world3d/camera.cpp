@@ -14,11 +14,11 @@
 #include "app/renderer.h"
 #include "game/player.h"
 
-#define CAMERA_FOV (1.0471976f)        // 60 degrees
-#define CAMERA_ASPECT (1.8666667f)     // 1680 / 900
+#define CAMERA_FOV (1.0471976f)     // 60 degrees
+#define CAMERA_ASPECT (1.8666667f)  // 1680 / 900
 #define CAMERA_NEAR (0.1f)
 #define CAMERA_FAR (300.0f)
-#define CAMERA_HEIGHT (3.0f)           // look-at point and eye above the boat
+#define CAMERA_HEIGHT (3.0f)  // look-at point and eye above the boat
 #define CAMERA_DISTANCE (6.0f)
 
 static D3DXVECTOR3 g_cameraEye;
@@ -31,8 +31,7 @@ static D3DXMATRIX g_mtxView;
 static D3DXMATRIX g_mtxProjection;
 
 // Puts the camera at its start: 6 units behind the origin, 3 up, facing +z.
-void InitCamera(void)
-{
+void InitCamera(void) {
     g_cameraEye = D3DXVECTOR3(0.0f, CAMERA_HEIGHT, -CAMERA_DISTANCE);
     g_cameraAt = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
 
@@ -53,8 +52,7 @@ void InitCamera(void)
 
 // Builds and sets this frame's view and projection, then moves the camera
 // behind the boat for the next frame.
-void UpdateCamera(void)
-{
+void UpdateCamera(void) {
     g_cameraAt = g_cameraEye + g_cameraDir * g_cameraDistance;
 
     D3DXMatrixLookAtLH(&g_mtxView, &g_cameraEye, &g_cameraAt, &g_cameraUp);
@@ -71,28 +69,14 @@ void UpdateCamera(void)
 }
 
 // The transforms are set in UpdateCamera; nothing is left to do at draw time.
-void DrawCamera(void)
-{
-}
+void DrawCamera(void) {}
 
-D3DXMATRIX GetViewMatrix(void)
-{
-    return g_mtxView;
-}
+D3DXMATRIX GetViewMatrix(void) { return g_mtxView; }
 
-D3DXMATRIX GetProjectionMatrix(void)
-{
-    return g_mtxProjection;
-}
+D3DXMATRIX GetProjectionMatrix(void) { return g_mtxProjection; }
 
 // Where the next frame's view will be taken from.
-D3DXVECTOR3 GetCameraEye(void)
-{
-    return g_cameraEye;
-}
+D3DXVECTOR3 GetCameraEye(void) { return g_cameraEye; }
 
 // The look-at point of the view last built.
-D3DXVECTOR3 GetCameraAt(void)
-{
-    return g_cameraAt;
-}
+D3DXVECTOR3 GetCameraAt(void) { return g_cameraAt; }

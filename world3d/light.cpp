@@ -19,8 +19,7 @@ static D3DCOLOR g_lightAmbient = 0xFF443355;
 
 // Sets light 0 (white, pointing down), the ambient colour and normal
 // renormalisation on the device.
-void InitLight(void)
-{
+void InitLight(void) {
     LPDIRECT3DDEVICE9 device = GetDevice();
     if (device == NULL) {
         return;

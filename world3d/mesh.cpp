@@ -42,8 +42,7 @@ static const int g_meshTexture[MESH_SLOT_MAX] = {
 };
 
 // Releases a slot's buffers and leaves it empty.
-static void ReleaseMeshSlot(int slot)
-{
+static void ReleaseMeshSlot(int slot) {
     if (g_meshIndexBuffer[slot] != NULL) {
         g_meshIndexBuffer[slot]->Release();
         g_meshIndexBuffer[slot] = NULL;
@@ -57,8 +56,7 @@ static void ReleaseMeshSlot(int slot)
 }
 
 // True when a grid of that size fits the staging arrays and 16-bit indices.
-static bool MeshGridFits(int columns, int rows)
-{
+static bool MeshGridFits(int columns, int rows) {
     if (columns < 1 || rows < 1) {
         return false;
     }
@@ -69,13 +67,9 @@ static bool MeshGridFits(int columns, int rows)
 // Angle of column x of a ring of `columns` steps, in radians. The step is a
 // whole number of degrees, so the ring closes exactly only when columns
 // divides 360.
-static float MeshRingAngle(int columns, int x)
-{
-    return (float)(360 / columns * x) * MESH_DEG_TO_RAD;
-}
+static float MeshRingAngle(int columns, int x) { return (float)(360 / columns * x) * MESH_DEG_TO_RAD; }
 
-static void SetStagingVertex(Vertex3D* vertex, float x, float y, float z, float u, float v)
-{
+static void SetStagingVertex(Vertex3D* vertex, float x, float y, float z, float u, float v) {
     vertex->position = D3DXVECTOR3(x, y, z);
     vertex->normal = MESH_NORMAL;
     vertex->diffuse = MESH_COLOR;
@@ -85,8 +79,7 @@ static void SetStagingVertex(Vertex3D* vertex, float x, float y, float z, float 
 // Creates the slot's buffers for a columns x rows grid, copies the staged
 // vertices in and writes the strip's indices: band by band, lower row first,
 // with two repeated indices joining each band to the next.
-static void BuildMeshSlot(int slot, const Vertex3D* staging, int columns, int rows)
-{
+static void BuildMeshSlot(int slot, const Vertex3D* staging, int columns, int rows) {
     const int c = columns;
     const int d = rows;
     const int vertexCount = (c + 1) * (d + 1);
@@ -100,8 +93,8 @@ static void BuildMeshSlot(int slot, const Vertex3D* staging, int columns, int ro
     g_meshVertexCount[slot] = vertexCount;
     g_meshPrimitiveCount[slot] = indexCount - 2;
 
-    device->CreateVertexBuffer(vertexCount * sizeof(Vertex3D), D3DUSAGE_WRITEONLY, FVF_VERTEX_3D,
-                               D3DPOOL_MANAGED, &g_meshVertexBuffer[slot], NULL);
+    device->CreateVertexBuffer(vertexCount * sizeof(Vertex3D), D3DUSAGE_WRITEONLY, FVF_VERTEX_3D, D3DPOOL_MANAGED,
+                               &g_meshVertexBuffer[slot], NULL);
     device->CreateIndexBuffer(indexCount * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
                               &g_meshIndexBuffer[slot], NULL);
     if (g_meshVertexBuffer[slot] == NULL || g_meshIndexBuffer[slot] == NULL) {
@@ -135,8 +128,7 @@ static void BuildMeshSlot(int slot, const Vertex3D* staging, int columns, int ro
 // The ground: a flat square of columns x rows cells at height -1, centred on
 // the origin. Its texture coordinates are the world x and z, so the ground
 // texture repeats once per unit.
-void InitMeshField(float cellSize, int columns, int rows)
-{
+void InitMeshField(float cellSize, int columns, int rows) {
     ReleaseMeshSlot(MESH_FIELD);
     if (!MeshGridFits(columns, rows)) {
         return;
@@ -155,8 +147,7 @@ void InitMeshField(float cellSize, int columns, int rows)
 
 // The mountain ring: an open cylinder of the given radius, rows bands of
 // rowHeight each, from the top ring (row 0) down to height 0.
-void InitMeshCylinder(float rowHeight, float radius, int columns, int rows)
-{
+void InitMeshCylinder(float rowHeight, float radius, int columns, int rows) {
     ReleaseMeshSlot(MESH_CYLINDER);
     if (!MeshGridFits(columns, rows)) {
         return;
@@ -170,8 +161,8 @@ void InitMeshCylinder(float rowHeight, float radius, int columns, int rows)
             const float co = (float)cos(angle);
             const float u = (float)((c + 1) - x) / (float)(c + 1);
             const float v = (float)(z - (d + 1)) / (float)(d + 1);
-            SetStagingVertex(&g_meshStaging[z * (c + 1) + x], s * radius, d * rowHeight - z * rowHeight,
-                             co * radius, u, v);
+            SetStagingVertex(&g_meshStaging[z * (c + 1) + x], s * radius, d * rowHeight - z * rowHeight, co * radius, u,
+                             v);
         }
     }
     BuildMeshSlot(MESH_CYLINDER, g_meshStaging, c, d);
@@ -179,8 +170,7 @@ void InitMeshCylinder(float rowHeight, float radius, int columns, int rows)
 
 // The sky dome: row 0 is the apex, each further row a wider ring lower down,
 // the rim (row rows) at radius * rows / (rows + 1). Seen from inside.
-void InitMeshDome(float rowStep, float radius, int columns, int rows)
-{
+void InitMeshDome(float rowStep, float radius, int columns, int rows) {
     ReleaseMeshSlot(MESH_DOME);
     if (!MeshGridFits(columns, rows)) {
         return;
@@ -215,8 +205,7 @@ void InitMeshDome(float rowStep, float radius, int columns, int rows)
 
 // Draws one slot unlit with its texture; while C is held, as wireframe.
 // Neither the lighting nor the fill mode is restored afterwards.
-void DrawMesh(int slot)
-{
+void DrawMesh(int slot) {
     if (slot < 0 || slot >= MESH_SLOT_MAX || g_meshVertexBuffer[slot] == NULL || g_meshIndexBuffer[slot] == NULL) {
         return;
     }
@@ -235,34 +224,24 @@ void DrawMesh(int slot)
     device->SetTexture(0, g_meshTexture[slot] >= 0 ? GetTexture(g_meshTexture[slot]) : NULL);
     device->SetStreamSource(0, g_meshVertexBuffer[slot], 0, sizeof(Vertex3D));
     device->SetIndices(g_meshIndexBuffer[slot]);
-    device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, g_meshVertexCount[slot], 0,
-                                 g_meshPrimitiveCount[slot]);
+    device->DrawIndexedPrimitive(D3DPT_TRIANGLESTRIP, 0, 0, g_meshVertexCount[slot], 0, g_meshPrimitiveCount[slot]);
 }
 
 // Releases every slot's buffers.
-void UninitMesh(void)
-{
+void UninitMesh(void) {
     for (int slot = 0; slot < MESH_SLOT_MAX; slot++) {
         ReleaseMeshSlot(slot);
     }
 }
 
-int GetMeshVertexCount(int slot)
-{
-    return (slot >= 0 && slot < MESH_SLOT_MAX) ? g_meshVertexCount[slot] : 0;
-}
+int GetMeshVertexCount(int slot) { return (slot >= 0 && slot < MESH_SLOT_MAX) ? g_meshVertexCount[slot] : 0; }
 
-int GetMeshPrimitiveCount(int slot)
-{
-    return (slot >= 0 && slot < MESH_SLOT_MAX) ? g_meshPrimitiveCount[slot] : 0;
-}
+int GetMeshPrimitiveCount(int slot) { return (slot >= 0 && slot < MESH_SLOT_MAX) ? g_meshPrimitiveCount[slot] : 0; }
 
-LPDIRECT3DVERTEXBUFFER9 GetMeshVertexBuffer(int slot)
-{
+LPDIRECT3DVERTEXBUFFER9 GetMeshVertexBuffer(int slot) {
     return (slot >= 0 && slot < MESH_SLOT_MAX) ? g_meshVertexBuffer[slot] : NULL;
 }
 
-LPDIRECT3DINDEXBUFFER9 GetMeshIndexBuffer(int slot)
-{
+LPDIRECT3DINDEXBUFFER9 GetMeshIndexBuffer(int slot) {
     return (slot >= 0 && slot < MESH_SLOT_MAX) ? g_meshIndexBuffer[slot] : NULL;
 }

@@ -11,12 +11,7 @@ struct Vertex3D {
 };
 #define FVF_VERTEX_3D (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE | D3DFVF_TEX1)
 
-enum {
-    MESH_FIELD = 0,
-    MESH_CYLINDER = 1,
-    MESH_DOME = 2,
-    MESH_SLOT_MAX = 7
-};
+enum { MESH_FIELD = 0, MESH_CYLINDER = 1, MESH_DOME = 2, MESH_SLOT_MAX = 7 };
 #define MESH_STAGING_MAX (300000)
 
 void InitMeshField(float cellSize, int columns, int rows);

@@ -53,15 +53,11 @@ static D3DMATERIAL9* g_modelMaterials[MODEL_SLOT_MAX];
 static LPDIRECT3DTEXTURE9* g_modelTextures[MODEL_SLOT_MAX];
 static LPD3DXBUFFER g_modelMaterialBuffer[MODEL_SLOT_MAX];
 
-static bool IsModelIndex(int index)
-{
-    return index >= 0 && index < MODEL_COUNT;
-}
+static bool IsModelIndex(int index) { return index >= 0 && index < MODEL_COUNT; }
 
 // Loads row `index` of the file table into its slot. Textures that cannot be
 // created are reported once per material and left out.
-void LoadModel(int index)
-{
+void LoadModel(int index) {
     if (!IsModelIndex(index)) {
         return;
     }
@@ -77,9 +73,8 @@ void LoadModel(int index)
     g_modelMaterialBuffer[index] = NULL;
     g_modelMaterialCount[index] = 0;
     g_modelMesh[index] = NULL;
-    HRESULT hr = D3DXLoadMeshFromXA(g_modelFile[index], D3DXMESH_MANAGED, device, NULL,
-                                    &g_modelMaterialBuffer[index], NULL, &g_modelMaterialCount[index],
-                                    &g_modelMesh[index]);
+    HRESULT hr = D3DXLoadMeshFromXA(g_modelFile[index], D3DXMESH_MANAGED, device, NULL, &g_modelMaterialBuffer[index],
+                                    NULL, &g_modelMaterialCount[index], &g_modelMesh[index]);
     if (FAILED(hr) || g_modelMesh[index] == NULL || g_modelMaterialBuffer[index] == NULL) {
         // Whatever the loader did hand out is not usable without the rest.
         if (g_modelMesh[index] != NULL) {
@@ -120,8 +115,7 @@ void LoadModel(int index)
 
 // Draws every subset of the slot's mesh with its material and texture, lit.
 // Lighting and the material colour sources stay set for what follows.
-void DrawModel(int index, D3DXMATRIX world)
-{
+void DrawModel(int index, D3DXMATRIX world) {
     if (!IsModelIndex(index) || g_modelMesh[index] == NULL) {
         return;
     }
@@ -144,8 +138,7 @@ void DrawModel(int index, D3DXMATRIX world)
 
 // Releases the slot's textures, material copies and mesh and leaves it empty,
 // so a second release does nothing.
-void ReleaseModel(int index)
-{
+void ReleaseModel(int index) {
     if (!IsModelIndex(index)) {
         return;
     }
@@ -171,44 +164,34 @@ void ReleaseModel(int index)
 }
 
 // File name of a row of the file table, or NULL outside it.
-const char* GetModelFile(int index)
-{
+const char* GetModelFile(int index) {
     if (!IsModelIndex(index)) {
         return NULL;
     }
     return g_modelFile[index];
 }
 
-bool IsModelLoaded(int index)
-{
-    return IsModelIndex(index) && g_modelMesh[index] != NULL;
-}
+bool IsModelLoaded(int index) { return IsModelIndex(index) && g_modelMesh[index] != NULL; }
 
-DWORD GetModelMaterialCount(int index)
-{
+DWORD GetModelMaterialCount(int index) {
     if (!IsModelIndex(index)) {
         return 0;
     }
     return g_modelMaterialCount[index];
 }
 
-const D3DMATERIAL9* GetModelMaterial(int index, DWORD material)
-{
+const D3DMATERIAL9* GetModelMaterial(int index, DWORD material) {
     if (!IsModelLoaded(index) || material >= g_modelMaterialCount[index]) {
         return NULL;
     }
     return &g_modelMaterials[index][material];
 }
 
-LPDIRECT3DTEXTURE9 GetModelTexture(int index, DWORD material)
-{
+LPDIRECT3DTEXTURE9 GetModelTexture(int index, DWORD material) {
     if (!IsModelLoaded(index) || material >= g_modelMaterialCount[index]) {
         return NULL;
     }
     return g_modelTextures[index][material];
 }
 
-LPD3DXMESH GetModelMesh(int index)
-{
-    return IsModelIndex(index) ? g_modelMesh[index] : NULL;
-}
+LPD3DXMESH GetModelMesh(int index) { return IsModelIndex(index) ? g_modelMesh[index] : NULL; }

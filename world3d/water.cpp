@@ -50,39 +50,34 @@ struct WaterClassData {
     LPDIRECT3DVERTEXBUFFER9 vertexBuffer;
     LPDIRECT3DINDEXBUFFER9 indexBuffer;
     int indexStaging[WATER_INDEX_CAPACITY];
-    const void* owner;          // the object that created the buffers above
-    D3DCOLOR rowColor[3];       // by vertex row modulo 3, as designed
+    const void* owner;     // the object that created the buffers above
+    D3DCOLOR rowColor[3];  // by vertex row modulo 3, as designed
 };
 
 static WaterClassData g_waterClass1 = {NULL, NULL, {0}, NULL, {0x0000FFFF, 0x0090FFFF, 0x00FFFFFF}};
 static WaterClassData g_waterClass2 = {NULL, NULL, {0}, NULL, {0x0000FFFF, 0x1090FFFF, 0x10FFFFFF}};
 
 template <>
-WaterClassData& WaterSurfaceOf<1>::ClassData()
-{
+WaterClassData& WaterSurfaceOf<1>::ClassData() {
     return g_waterClass1;
 }
 
 template <>
-WaterClassData& WaterSurfaceOf<2>::ClassData()
-{
+WaterClassData& WaterSurfaceOf<2>::ClassData() {
     return g_waterClass2;
 }
 
 template <int Stage>
-int WaterSurfaceOf<Stage>::VertexCount() const
-{
+int WaterSurfaceOf<Stage>::VertexCount() const {
     return (rows + 1) * columns;
 }
 
 template <int Stage>
-UINT WaterSurfaceOf<Stage>::LockSize() const
-{
+UINT WaterSurfaceOf<Stage>::LockSize() const {
     return (UINT)(VertexCount() * sizeof(VertexWater));
 }
 
-static void ReleaseBuffers(WaterClassData& cls)
-{
+static void ReleaseBuffers(WaterClassData& cls) {
     if (cls.vertexBuffer != NULL) {
         cls.vertexBuffer->Release();
         cls.vertexBuffer = NULL;
@@ -95,8 +90,7 @@ static void ReleaseBuffers(WaterClassData& cls)
 }
 
 // True when a rows x columns grid and its strip fit the fixed buffers.
-static bool GridFits(int rows, int columns)
-{
+static bool GridFits(int rows, int columns) {
     if (rows < 1 || columns < 1) {
         return false;
     }
@@ -108,8 +102,7 @@ static bool GridFits(int rows, int columns)
 // Builds the strip's indices and the flat grid, and fills both buffers.
 template <int Stage>
 WaterSurfaceOf<Stage>::WaterSurfaceOf(int rowCount, int columnCount)
-    : rows(rowCount), columns(columnCount), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(NULL)
-{
+    : rows(rowCount), columns(columnCount), currentRipple(0), rippleStrength(), rippleKeep(), lockedVertices(NULL) {
     WaterClassData& cls = ClassData();
     ReleaseBuffers(cls);
     if (!GridFits(rows, columns)) {
@@ -138,10 +131,10 @@ WaterSurfaceOf<Stage>::WaterSurfaceOf(int rowCount, int columnCount)
     if (device == NULL) {
         return;
     }
-    device->CreateVertexBuffer(WATER_VERTEX_CAPACITY * sizeof(VertexWater), D3DUSAGE_WRITEONLY,
-                               FVF_VERTEX_WATER, D3DPOOL_MANAGED, &cls.vertexBuffer, NULL);
-    device->CreateIndexBuffer(WATER_INDEX_CAPACITY * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16,
-                              D3DPOOL_MANAGED, &cls.indexBuffer, NULL);
+    device->CreateVertexBuffer(WATER_VERTEX_CAPACITY * sizeof(VertexWater), D3DUSAGE_WRITEONLY, FVF_VERTEX_WATER,
+                               D3DPOOL_MANAGED, &cls.vertexBuffer, NULL);
+    device->CreateIndexBuffer(WATER_INDEX_CAPACITY * sizeof(WORD), D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_MANAGED,
+                              &cls.indexBuffer, NULL);
     if (cls.vertexBuffer == NULL || cls.indexBuffer == NULL) {
         ReleaseBuffers(cls);
         return;
@@ -174,8 +167,7 @@ WaterSurfaceOf<Stage>::WaterSurfaceOf(int rowCount, int columnCount)
 }
 
 template <int Stage>
-WaterSurfaceOf<Stage>::~WaterSurfaceOf()
-{
+WaterSurfaceOf<Stage>::~WaterSurfaceOf() {
     WaterClassData& cls = ClassData();
     if (cls.owner == this) {
         ReleaseBuffers(cls);
@@ -184,15 +176,13 @@ WaterSurfaceOf<Stage>::~WaterSurfaceOf()
 
 // Locks the vertices the grid uses; false when there is nothing to lock.
 template <int Stage>
-bool WaterSurfaceOf<Stage>::LockVertices()
-{
+bool WaterSurfaceOf<Stage>::LockVertices() {
     WaterClassData& cls = ClassData();
     lockedVertices = NULL;
     if (cls.vertexBuffer == NULL || cls.owner != this || VertexCount() <= 0) {
         return false;
     }
-    if (FAILED(cls.vertexBuffer->Lock(0, LockSize(), (void**)&lockedVertices, 0)) ||
-        lockedVertices == NULL) {
+    if (FAILED(cls.vertexBuffer->Lock(0, LockSize(), (void**)&lockedVertices, 0)) || lockedVertices == NULL) {
         lockedVertices = NULL;
         return false;
     }
@@ -200,8 +190,7 @@ bool WaterSurfaceOf<Stage>::LockVertices()
 }
 
 template <int Stage>
-void WaterSurfaceOf<Stage>::UnlockVertices()
-{
+void WaterSurfaceOf<Stage>::UnlockVertices() {
     WaterClassData& cls = ClassData();
     cls.vertexBuffer->Unlock();
     lockedVertices = NULL;
@@ -210,8 +199,7 @@ void WaterSurfaceOf<Stage>::UnlockVertices()
 // Starts a ring wave at (x, z) in the next free slot: the slot after the
 // last one used, passing over one slot kept by its flag, wrapping to 0.
 template <int Stage>
-void WaterSurfaceOf<Stage>::AddRipple(int x, int z, float strength, int keep)
-{
+void WaterSurfaceOf<Stage>::AddRipple(int x, int z, float strength, int keep) {
     if (currentRipple < RIPPLE_MAX) {
         currentRipple++;
     }
@@ -251,8 +239,7 @@ void WaterSurfaceOf<Stage>::AddRipple(int x, int z, float strength, int keep)
 // vertices it has passed, nudges heights under idle slots towards the
 // rest level, adds the steps, and fades the strengths.
 template <int Stage>
-void WaterSurfaceOf<Stage>::Update()
-{
+void WaterSurfaceOf<Stage>::Update() {
     if (LockVertices()) {
         const int count = VertexCount();
         for (int i = 0; i < count; i++) {
@@ -294,8 +281,7 @@ void WaterSurfaceOf<Stage>::Update()
 // Draws the first 18000 triangles of the strip, unlit and untextured,
 // in the vertex colours and alphas.
 template <int Stage>
-void WaterSurfaceOf<Stage>::Draw()
-{
+void WaterSurfaceOf<Stage>::Draw() {
     WaterClassData& cls = ClassData();
     if (cls.vertexBuffer == NULL || cls.indexBuffer == NULL || cls.owner != this) {
         return;
@@ -341,20 +327,17 @@ void WaterSurfaceOf<Stage>::Draw()
 }
 
 template <int Stage>
-LPDIRECT3DVERTEXBUFFER9 WaterSurfaceOf<Stage>::GetVertexBuffer()
-{
+LPDIRECT3DVERTEXBUFFER9 WaterSurfaceOf<Stage>::GetVertexBuffer() {
     return ClassData().vertexBuffer;
 }
 
 template <int Stage>
-LPDIRECT3DINDEXBUFFER9 WaterSurfaceOf<Stage>::GetIndexBuffer()
-{
+LPDIRECT3DINDEXBUFFER9 WaterSurfaceOf<Stage>::GetIndexBuffer() {
     return ClassData().indexBuffer;
 }
 
 template <int Stage>
-const int* WaterSurfaceOf<Stage>::GetIndexStaging()
-{
+const int* WaterSurfaceOf<Stage>::GetIndexStaging() {
     return ClassData().indexStaging;
 }
 

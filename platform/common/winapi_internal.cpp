@@ -83,8 +83,9 @@ bool EnsureVideo() {
     const char* driver = SDL_GetCurrentVideoDriver();
     const char* requested = getenv("SDL_VIDEODRIVER");
     if (DriverIsHeadless(driver) && !(requested && DriverIsHeadless(requested))) {
-        fprintf(stderr, "%s: cannot open a window: no display (only the '%s' video driver is available; "
-                        "set DISPLAY or WAYLAND_DISPLAY)\n",
+        fprintf(stderr,
+                "%s: cannot open a window: no display (only the '%s' video driver is available; "
+                "set DISPLAY or WAYLAND_DISPLAY)\n",
                 ProgramName(), driver);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         g_videoState = VideoState::Failed;
@@ -135,9 +136,9 @@ void AddEventListener(EventListener listener, void* user) {
 
 void RemoveEventListener(EventListener listener, void* user) {
     std::vector<Listener>& list = Listeners();
-    list.erase(std::remove_if(list.begin(), list.end(),
-                              [&](const Listener& l) { return l.fn == listener && l.user == user; }),
-               list.end());
+    list.erase(
+        std::remove_if(list.begin(), list.end(), [&](const Listener& l) { return l.fn == listener && l.user == user; }),
+        list.end());
 }
 
 void OfferEventToListeners(const SDL_Event& event) {

@@ -4,8 +4,8 @@
 // name. Nothing in the game includes this. (The key tables are in keymap.h.)
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
+#include <windows.h>
 
 struct SDL_Window;
 union SDL_Event;

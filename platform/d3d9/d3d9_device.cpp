@@ -4,10 +4,10 @@
 #include "d3d9_device.h"
 
 #include <SDL.h>
+#include <new>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <new>
 
 namespace d3d9 {
 
@@ -49,8 +49,8 @@ bool NullBackendChosen() {
 // Creation
 // ---------------------------------------------------------------------------
 
-HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behaviorFlags,
-                             D3DPRESENT_PARAMETERS* pp, IDirect3DDevice9** out) {
+HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behaviorFlags, D3DPRESENT_PARAMETERS* pp,
+                             IDirect3DDevice9** out) {
     if (!out) return D3DERR_INVALIDCALL;
     *out = nullptr;
     if (!pp) {
@@ -122,8 +122,7 @@ HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behav
 }
 
 Device::Device(IDirect3D9* parent, SDL_Window* window, Backend* backend, const D3DPRESENT_PARAMETERS& params)
-    : m_parent(parent), m_window(window), m_windowId(SDL_GetWindowID(window)), m_backend(backend),
-      m_params(params) {
+    : m_parent(parent), m_window(window), m_windowId(SDL_GetWindowID(window)), m_backend(backend), m_params(params) {
     CountObjectMade();
     if (m_parent) m_parent->AddRef();
     m_bbWidth = (int)params.BackBufferWidth;

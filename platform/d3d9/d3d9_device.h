@@ -34,8 +34,7 @@ public:
                                                  IDirect3DVertexBuffer9** ppVertexBuffer,
                                                  HANDLE* pSharedHandle) override;
     HRESULT STDMETHODCALLTYPE CreateIndexBuffer(UINT Length, DWORD Usage, D3DFORMAT Format, D3DPOOL Pool,
-                                                IDirect3DIndexBuffer9** ppIndexBuffer,
-                                                HANDLE* pSharedHandle) override;
+                                                IDirect3DIndexBuffer9** ppIndexBuffer, HANDLE* pSharedHandle) override;
     HRESULT STDMETHODCALLTYPE BeginScene() override;
     HRESULT STDMETHODCALLTYPE EndScene() override;
     HRESULT STDMETHODCALLTYPE Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
@@ -53,10 +52,8 @@ public:
     HRESULT STDMETHODCALLTYPE GetRenderState(D3DRENDERSTATETYPE State, DWORD* pValue) override;
     HRESULT STDMETHODCALLTYPE GetTexture(DWORD Stage, IDirect3DBaseTexture9** ppTexture) override;
     HRESULT STDMETHODCALLTYPE SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) override;
-    HRESULT STDMETHODCALLTYPE GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                                   DWORD* pValue) override;
-    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                                   DWORD Value) override;
+    HRESULT STDMETHODCALLTYPE GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD* pValue) override;
+    HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) override;
     HRESULT STDMETHODCALLTYPE GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) override;
     HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) override;
     HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
@@ -65,12 +62,10 @@ public:
                                                    UINT MinVertexIndex, UINT NumVertices, UINT startIndex,
                                                    UINT primCount) override;
     HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
-                                              CONST void* pVertexStreamZeroData,
-                                              UINT VertexStreamZeroStride) override;
+                                              CONST void* pVertexStreamZeroData, UINT VertexStreamZeroStride) override;
     HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinVertexIndex,
-                                                     UINT NumVertices, UINT PrimitiveCount,
-                                                     CONST void* pIndexData, D3DFORMAT IndexDataFormat,
-                                                     CONST void* pVertexStreamZeroData,
+                                                     UINT NumVertices, UINT PrimitiveCount, CONST void* pIndexData,
+                                                     D3DFORMAT IndexDataFormat, CONST void* pVertexStreamZeroData,
                                                      UINT VertexStreamZeroStride) override;
     HRESULT STDMETHODCALLTYPE SetFVF(DWORD FVF) override;
     HRESULT STDMETHODCALLTYPE GetFVF(DWORD* pFVF) override;

@@ -1,12 +1,12 @@
 // Direct3DCreate9 and the IDirect3D9 factory: adapter queries and device
 // creation on a window made by our Win32 layer. The object has no state but
 // its reference count; it lives until its last Release (devices hold one).
-#include "d3d9_private.h"
 #include "common/winapi_internal.h"
+#include "d3d9_private.h"
 
 #include <SDL.h>
-#include <stdio.h>
 #include <new>
+#include <stdio.h>
 
 namespace d3d9 {
 

@@ -171,11 +171,10 @@ void Device::FinishUpDraw() {
     m_state.streamStride[0] = 0;
 }
 
-HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount,
-                                CONST void* pVertexStreamZeroData, UINT VertexStreamZeroStride) {
+HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT PrimitiveCount, CONST void* pVertexStreamZeroData,
+                                UINT VertexStreamZeroStride) {
     UINT count;
-    if (!pVertexStreamZeroData || !PrimitiveVertices(PrimitiveType, PrimitiveCount, &count))
-        return D3DERR_INVALIDCALL;
+    if (!pVertexStreamZeroData || !PrimitiveVertices(PrimitiveType, PrimitiveCount, &count)) return D3DERR_INVALIDCALL;
     const VertexLayout* layout = LayoutFor(m_state.fvf);
     if (!layout || VertexStreamZeroStride < layout->size) return D3DERR_INVALIDCALL;
     if (PrimitiveCount == 0) return D3D_OK;
@@ -204,8 +203,8 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE PrimitiveType, UINT MinV
     const bool wide = IndexDataFormat == D3DFMT_INDEX32;
     uint32_t lo = 0xffffffffu, hi = 0;
     for (UINT i = 0; i < count; ++i) {
-        const uint32_t v = wide ? static_cast<const uint32_t*>(pIndexData)[i]
-                                : static_cast<const uint16_t*>(pIndexData)[i];
+        const uint32_t v =
+            wide ? static_cast<const uint32_t*>(pIndexData)[i] : static_cast<const uint16_t*>(pIndexData)[i];
         if (v < lo) lo = v;
         if (v > hi) hi = v;
     }

@@ -94,9 +94,7 @@ private:
 
 }  // namespace
 
-Backend* CreateNullBackend() {
-    return new (std::nothrow) NullBackend();
-}
+Backend* CreateNullBackend() { return new (std::nothrow) NullBackend(); }
 
 bool NullLastDraw(Backend* backend, D3D9TestingDraw* out) {
     const NullBackend* null = dynamic_cast<const NullBackend*>(backend);

@@ -26,9 +26,9 @@
 #pragma once
 
 #include <d3d9.h>
-#include <stdint.h>
-#include <stddef.h>
 #include <memory>
+#include <stddef.h>
+#include <stdint.h>
 #include <vector>
 
 #include "common/com_object.h"
@@ -52,15 +52,15 @@ unsigned LiveObjects();
 
 // ---- flexible vertex format layout ----
 struct VertexLayout {
-    bool rhw = false;        // D3DFVF_XYZRHW (else D3DFVF_XYZ)
+    bool rhw = false;  // D3DFVF_XYZRHW (else D3DFVF_XYZ)
     int posOffset = 0;
-    int normalOffset = -1;   // -1: absent
+    int normalOffset = -1;  // -1: absent
     int diffuseOffset = -1;
     int specularOffset = -1;
     int texCount = 0;
     int texOffset[8] = {};
-    int texSize[8] = {};     // floats per coordinate set
-    UINT size = 0;           // bytes one vertex of this format occupies
+    int texSize[8] = {};  // floats per coordinate set
+    UINT size = 0;        // bytes one vertex of this format occupies
 };
 // Fills `out` for an FVF code; false for formats this layer does not draw
 // (no position, blend weights, XYZW).
@@ -105,8 +105,8 @@ struct BufferStore {
     UINT size = 0;
     DWORD usage = 0;
     D3DPOOL pool = D3DPOOL_DEFAULT;
-    uint32_t gpu = 0;          // the back end's copy (0: none yet)
-    UINT dirtyBegin = 0;       // dirty byte range [dirtyBegin, dirtyEnd)
+    uint32_t gpu = 0;     // the back end's copy (0: none yet)
+    UINT dirtyBegin = 0;  // dirty byte range [dirtyBegin, dirtyEnd)
     UINT dirtyEnd = 0;
     bool writtenSinceDraw = false;  // locked for writing since its last draw
     int lockCount = 0;
@@ -187,7 +187,7 @@ public:
     const uint8_t* LevelData(UINT level) const { return m_data[level].get(); }
     UINT Pitch(UINT level) const { return LevelWidth(level) * m_bytes; }
 
-    uint32_t gpu = 0;  // the back end's copy (0: none yet)
+    uint32_t gpu = 0;        // the back end's copy (0: none yet)
     bool gpuOpaque = false;  // set by the back end: every texel of every level has alpha 255
 
     static const UINT kMaxLevels = 16;
@@ -213,9 +213,9 @@ protected:
 struct DrawCall {
     D3DPRIMITIVETYPE type = D3DPT_TRIANGLELIST;
     UINT primitives = 0;
-    UINT count = 0;                      // vertices (or indices) to draw
+    UINT count = 0;  // vertices (or indices) to draw
     const VertexLayout* layout = nullptr;
-    int texSet = -1;                     // texture coordinate set fed to stage 0
+    int texSet = -1;  // texture coordinate set fed to stage 0
     // Vertices: stream 0's buffer, or the caller's memory (user-pointer draws).
     VertexBuffer* buffer = nullptr;
     UINT offset = 0, stride = 0;         // stream 0's offset and stride
@@ -228,7 +228,7 @@ struct DrawCall {
     IndexBuffer* indices = nullptr;
     UINT startIndex = 0;
     const void* userIndices = nullptr;
-    bool wideIndices = false;            // 32-bit user indices
+    bool wideIndices = false;  // 32-bit user indices
     INT baseVertex = 0;
     UINT minIndex = 0, numVertices = 0;  // the caller's hint of the vertices used (not checked)
 };
@@ -301,15 +301,15 @@ class Direct3D9 final : public winapi::ComObject<IDirect3D9> {
 public:
     UINT STDMETHODCALLTYPE GetAdapterCount() override;
     HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) override;
-    HRESULT STDMETHODCALLTYPE CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
-                                           DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
+    HRESULT STDMETHODCALLTYPE CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow, DWORD BehaviorFlags,
+                                           D3DPRESENT_PARAMETERS* pPresentationParameters,
                                            IDirect3DDevice9** ppReturnedDeviceInterface) override;
 };
 
 // Creates a device on an SDL window (made with SDL_WINDOW_OPENGL for the GL
 // back end). `parent` (may be null) gets a reference for the device's lifetime.
-HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behaviorFlags,
-                             D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** out);
+HRESULT CreateDeviceOnWindow(IDirect3D9* parent, SDL_Window* window, DWORD behaviorFlags, D3DPRESENT_PARAMETERS* params,
+                             IDirect3DDevice9** out);
 
 // The counters of a device of this layer; false for any other object.
 bool CountersOf(IDirect3DDevice9* device, DeviceCounters* out);

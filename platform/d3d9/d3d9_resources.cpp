@@ -3,9 +3,9 @@
 // passed on to the back end's copy at UnlockRect.
 #include "d3d9_device.h"
 
+#include <new>
 #include <stdio.h>
 #include <string.h>
-#include <new>
 
 namespace d3d9 {
 
@@ -86,16 +86,11 @@ struct TexelFields {
 };
 
 const TexelFields kFields[] = {
-    {D3DFMT_A8R8G8B8, 4, {0, 8, 16, 24}, {8, 8, 8, 8}},
-    {D3DFMT_X8R8G8B8, 4, {0, 8, 16, 24}, {8, 8, 8, 8}},
-    {D3DFMT_A8B8G8R8, 4, {0, 8, 16, 24}, {8, 8, 8, 8}},
-    {D3DFMT_X8B8G8R8, 4, {0, 8, 16, 24}, {8, 8, 8, 8}},
-    {D3DFMT_R5G6B5, 3, {11, 5, 0, 0}, {5, 6, 5, 0}},
-    {D3DFMT_X1R5G5B5, 4, {10, 5, 0, 15}, {5, 5, 5, 1}},
-    {D3DFMT_A1R5G5B5, 4, {10, 5, 0, 15}, {5, 5, 5, 1}},
-    {D3DFMT_A4R4G4B4, 4, {8, 4, 0, 12}, {4, 4, 4, 4}},
-    {D3DFMT_A8, 1, {0, 0, 0, 0}, {8, 0, 0, 0}},
-    {D3DFMT_L8, 1, {0, 0, 0, 0}, {8, 0, 0, 0}},
+    {D3DFMT_A8R8G8B8, 4, {0, 8, 16, 24}, {8, 8, 8, 8}}, {D3DFMT_X8R8G8B8, 4, {0, 8, 16, 24}, {8, 8, 8, 8}},
+    {D3DFMT_A8B8G8R8, 4, {0, 8, 16, 24}, {8, 8, 8, 8}}, {D3DFMT_X8B8G8R8, 4, {0, 8, 16, 24}, {8, 8, 8, 8}},
+    {D3DFMT_R5G6B5, 3, {11, 5, 0, 0}, {5, 6, 5, 0}},    {D3DFMT_X1R5G5B5, 4, {10, 5, 0, 15}, {5, 5, 5, 1}},
+    {D3DFMT_A1R5G5B5, 4, {10, 5, 0, 15}, {5, 5, 5, 1}}, {D3DFMT_A4R4G4B4, 4, {8, 4, 0, 12}, {4, 4, 4, 4}},
+    {D3DFMT_A8, 1, {0, 0, 0, 0}, {8, 0, 0, 0}},         {D3DFMT_L8, 1, {0, 0, 0, 0}, {8, 0, 0, 0}},
 };
 
 const TexelFields* FieldsOf(D3DFORMAT format) {
@@ -118,9 +113,16 @@ void StoreTexel(uint8_t* p, UINT bytes, uint32_t v) {
 
 UINT TexelBytes(D3DFORMAT format) {
     switch (format) {
-    case D3DFMT_A8R8G8B8: case D3DFMT_X8R8G8B8: case D3DFMT_A8B8G8R8: case D3DFMT_X8B8G8R8: return 4;
-    case D3DFMT_R5G6B5: case D3DFMT_X1R5G5B5: case D3DFMT_A1R5G5B5: case D3DFMT_A4R4G4B4: return 2;
-    case D3DFMT_A8: case D3DFMT_L8: return 1;
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8: return 4;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4: return 2;
+    case D3DFMT_A8:
+    case D3DFMT_L8: return 1;
     default: return 0;
     }
 }
@@ -129,10 +131,9 @@ UINT TexelBytes(D3DFORMAT format) {
 // Textures
 // ---------------------------------------------------------------------------
 
-Texture::Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
-                 D3DPOOL pool)
-    : ResourceBase(device, D3DRTYPE_TEXTURE), m_width(width), m_height(height), m_levels(levels),
-      m_usage(usage), m_format(format), m_bytes(TexelBytes(format)), m_pool(pool) {}
+Texture::Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool)
+    : ResourceBase(device, D3DRTYPE_TEXTURE), m_width(width), m_height(height), m_levels(levels), m_usage(usage),
+      m_format(format), m_bytes(TexelBytes(format)), m_pool(pool) {}
 
 bool Texture::Allocate() {
     for (UINT l = 0; l < m_levels; ++l) {

@@ -13,15 +13,41 @@ namespace {
 // Render states, stage states and values the game's header does not name,
 // with Direct3D's numbers.
 enum : DWORD {
-    kRsFogEnd = 37, kRsFogDensity = 38, kRsStencilFail = 53, kRsStencilZFail = 54, kRsStencilPass = 55,
-    kRsStencilFunc = 56, kRsStencilMask = 58, kRsStencilWriteMask = 59, kRsPointSize = 154, kRsPointSizeMin = 155,
-    kRsPointScaleA = 158, kRsMultisampleAntialias = 161, kRsMultisampleMask = 162, kRsPointSizeMax = 166,
-    kRsPositionDegree = 172, kRsNormalDegree = 173, kRsMinTessellation = 178, kRsMaxTessellation = 179,
-    kRsAdaptiveTessZ = 182, kRsCcwStencilFail = 186, kRsCcwStencilZFail = 187, kRsCcwStencilPass = 188,
-    kRsCcwStencilFunc = 189, kRsColorWriteEnable1 = 190, kRsColorWriteEnable2 = 191, kRsColorWriteEnable3 = 192,
-    kRsSrcBlendAlpha = 207, kRsDestBlendAlpha = 208, kRsBlendOpAlpha = 209,
-    kTssColorArg0 = 26, kTssAlphaArg0 = 27, kTssResultArg = 28,
-    kStencilKeep = 1, kDegreeLinear = 1, kDegreeCubic = 3,
+    kRsFogEnd = 37,
+    kRsFogDensity = 38,
+    kRsStencilFail = 53,
+    kRsStencilZFail = 54,
+    kRsStencilPass = 55,
+    kRsStencilFunc = 56,
+    kRsStencilMask = 58,
+    kRsStencilWriteMask = 59,
+    kRsPointSize = 154,
+    kRsPointSizeMin = 155,
+    kRsPointScaleA = 158,
+    kRsMultisampleAntialias = 161,
+    kRsMultisampleMask = 162,
+    kRsPointSizeMax = 166,
+    kRsPositionDegree = 172,
+    kRsNormalDegree = 173,
+    kRsMinTessellation = 178,
+    kRsMaxTessellation = 179,
+    kRsAdaptiveTessZ = 182,
+    kRsCcwStencilFail = 186,
+    kRsCcwStencilZFail = 187,
+    kRsCcwStencilPass = 188,
+    kRsCcwStencilFunc = 189,
+    kRsColorWriteEnable1 = 190,
+    kRsColorWriteEnable2 = 191,
+    kRsColorWriteEnable3 = 192,
+    kRsSrcBlendAlpha = 207,
+    kRsDestBlendAlpha = 208,
+    kRsBlendOpAlpha = 209,
+    kTssColorArg0 = 26,
+    kTssAlphaArg0 = 27,
+    kTssResultArg = 28,
+    kStencilKeep = 1,
+    kDegreeLinear = 1,
+    kDegreeCubic = 3,
 };
 
 const DWORD kOne = 0x3f800000u;        // 1.0f
@@ -59,13 +85,21 @@ bool OpUsesArg1(int op) { return op != D3DTOP_SELECTARG2; }
 bool OpUsesArg2(int op) { return op != D3DTOP_SELECTARG1; }
 bool SupportedOp(int op) {
     switch (op) {
-    case D3DTOP_SELECTARG1: case D3DTOP_SELECTARG2: case D3DTOP_MODULATE: case D3DTOP_MODULATE2X:
-    case D3DTOP_MODULATE4X: case D3DTOP_ADD: case D3DTOP_ADDSIGNED: case D3DTOP_ADDSIGNED2X: case D3DTOP_SUBTRACT:
-    case D3DTOP_ADDSMOOTH: case D3DTOP_BLENDDIFFUSEALPHA: case D3DTOP_BLENDTEXTUREALPHA: case D3DTOP_BLENDFACTORALPHA:
-    case D3DTOP_BLENDCURRENTALPHA:
-        return true;
-    default:
-        return false;
+    case D3DTOP_SELECTARG1:
+    case D3DTOP_SELECTARG2:
+    case D3DTOP_MODULATE:
+    case D3DTOP_MODULATE2X:
+    case D3DTOP_MODULATE4X:
+    case D3DTOP_ADD:
+    case D3DTOP_ADDSIGNED:
+    case D3DTOP_ADDSIGNED2X:
+    case D3DTOP_SUBTRACT:
+    case D3DTOP_ADDSMOOTH:
+    case D3DTOP_BLENDDIFFUSEALPHA:
+    case D3DTOP_BLENDTEXTUREALPHA:
+    case D3DTOP_BLENDFACTORALPHA:
+    case D3DTOP_BLENDCURRENTALPHA: return true;
+    default: return false;
     }
 }
 bool IsTexture(int arg) { return (arg & 0xf) == D3DTA_TEXTURE; }
@@ -90,61 +124,61 @@ int CleanArg(int arg, bool* ok) {
 
 const RenderStateInfo kRenderStates[] = {
     // state                          default              dirty           uniform group
-    {D3DRS_ZENABLE,                   D3DZB_TRUE,          kDirtyDepth,    -1},  // FALSE without a depth buffer
-    {D3DRS_FILLMODE,                  D3DFILL_SOLID,       kDirtyRaster,   -1},
-    {D3DRS_SHADEMODE,                 D3DSHADE_GOURAUD,    0,              -1},
-    {D3DRS_ZWRITEENABLE,              TRUE,                kDirtyDepth,    -1},
-    {D3DRS_ALPHATESTENABLE,           FALSE,               0,              -1},
-    {D3DRS_LASTPIXEL,                 TRUE,                0,              -1},
-    {D3DRS_SRCBLEND,                  D3DBLEND_ONE,        kDirtyBlend,    -1},
-    {D3DRS_DESTBLEND,                 D3DBLEND_ZERO,       kDirtyBlend,    -1},
-    {D3DRS_CULLMODE,                  D3DCULL_CCW,         kDirtyRaster,   -1},
-    {D3DRS_ZFUNC,                     D3DCMP_LESSEQUAL,    kDirtyDepth,    -1},
-    {D3DRS_ALPHAREF,                  0,                   0,              kGroupPixel},
-    {D3DRS_ALPHAFUNC,                 D3DCMP_ALWAYS,       0,              -1},
-    {D3DRS_ALPHABLENDENABLE,          FALSE,               kDirtyBlend,    -1},
-    {kRsFogEnd,                    kOne,                0,              -1},
-    {kRsFogDensity,                kOne,                0,              -1},
-    {kRsStencilFail,               kStencilKeep,   0,              -1},
-    {kRsStencilZFail,              kStencilKeep,   0,              -1},
-    {kRsStencilPass,               kStencilKeep,   0,              -1},
-    {kRsStencilFunc,               D3DCMP_ALWAYS,       0,              -1},
-    {kRsStencilMask,               kAllBits,            0,              -1},
-    {kRsStencilWriteMask,          kAllBits,            0,              -1},
-    {D3DRS_TEXTUREFACTOR,             kAllBits,            0,              kGroupPixel},
-    {D3DRS_CLIPPING,                  TRUE,                0,              -1},
-    {D3DRS_LIGHTING,                  TRUE,                0,              -1},
-    {D3DRS_AMBIENT,                   0,                   0,              kGroupLighting},
-    {D3DRS_COLORVERTEX,               TRUE,                0,              -1},
-    {D3DRS_LOCALVIEWER,               TRUE,                0,              -1},
-    {D3DRS_DIFFUSEMATERIALSOURCE,     D3DMCS_COLOR1,       0,              -1},
-    {D3DRS_SPECULARMATERIALSOURCE,    D3DMCS_COLOR2,       0,              -1},
-    {D3DRS_AMBIENTMATERIALSOURCE,     D3DMCS_MATERIAL,     0,              -1},
-    {D3DRS_EMISSIVEMATERIALSOURCE,    D3DMCS_MATERIAL,     0,              -1},
-    {kRsPointSize,                 kOne,                0,              -1},
-    {kRsPointSizeMin,             kOne,                0,              -1},
-    {kRsPointScaleA,              kOne,                0,              -1},
-    {kRsMultisampleAntialias,      TRUE,                0,              -1},
-    {kRsMultisampleMask,           kAllBits,            0,              -1},
-    {kRsPointSizeMax,             kSixtyFour,          0,              -1},
-    {D3DRS_COLORWRITEENABLE,          0xf,                 kDirtyBlend,    -1},
-    {D3DRS_BLENDOP,                   D3DBLENDOP_ADD,      kDirtyBlend,    -1},
-    {kRsPositionDegree,            kDegreeCubic,     0,              -1},
-    {kRsNormalDegree,              kDegreeLinear,    0,              -1},
-    {kRsMinTessellation,      kOne,                0,              -1},
-    {kRsMaxTessellation,      kOne,                0,              -1},
-    {kRsAdaptiveTessZ,            kOne,                0,              -1},
-    {kRsCcwStencilFail,           kStencilKeep,   0,              -1},
-    {kRsCcwStencilZFail,          kStencilKeep,   0,              -1},
-    {kRsCcwStencilPass,           kStencilKeep,   0,              -1},
-    {kRsCcwStencilFunc,           D3DCMP_ALWAYS,       0,              -1},
-    {kRsColorWriteEnable1,         0xf,                 0,              -1},
-    {kRsColorWriteEnable2,         0xf,                 0,              -1},
-    {kRsColorWriteEnable3,         0xf,                 0,              -1},
-    {D3DRS_BLENDFACTOR,               kAllBits,            kDirtyBlend,    -1},
-    {kRsSrcBlendAlpha,             D3DBLEND_ONE,        0,              -1},
-    {kRsDestBlendAlpha,            D3DBLEND_ZERO,       0,              -1},
-    {kRsBlendOpAlpha,              D3DBLENDOP_ADD,      0,              -1},
+    {D3DRS_ZENABLE, D3DZB_TRUE, kDirtyDepth, -1},  // FALSE without a depth buffer
+    {D3DRS_FILLMODE, D3DFILL_SOLID, kDirtyRaster, -1},
+    {D3DRS_SHADEMODE, D3DSHADE_GOURAUD, 0, -1},
+    {D3DRS_ZWRITEENABLE, TRUE, kDirtyDepth, -1},
+    {D3DRS_ALPHATESTENABLE, FALSE, 0, -1},
+    {D3DRS_LASTPIXEL, TRUE, 0, -1},
+    {D3DRS_SRCBLEND, D3DBLEND_ONE, kDirtyBlend, -1},
+    {D3DRS_DESTBLEND, D3DBLEND_ZERO, kDirtyBlend, -1},
+    {D3DRS_CULLMODE, D3DCULL_CCW, kDirtyRaster, -1},
+    {D3DRS_ZFUNC, D3DCMP_LESSEQUAL, kDirtyDepth, -1},
+    {D3DRS_ALPHAREF, 0, 0, kGroupPixel},
+    {D3DRS_ALPHAFUNC, D3DCMP_ALWAYS, 0, -1},
+    {D3DRS_ALPHABLENDENABLE, FALSE, kDirtyBlend, -1},
+    {kRsFogEnd, kOne, 0, -1},
+    {kRsFogDensity, kOne, 0, -1},
+    {kRsStencilFail, kStencilKeep, 0, -1},
+    {kRsStencilZFail, kStencilKeep, 0, -1},
+    {kRsStencilPass, kStencilKeep, 0, -1},
+    {kRsStencilFunc, D3DCMP_ALWAYS, 0, -1},
+    {kRsStencilMask, kAllBits, 0, -1},
+    {kRsStencilWriteMask, kAllBits, 0, -1},
+    {D3DRS_TEXTUREFACTOR, kAllBits, 0, kGroupPixel},
+    {D3DRS_CLIPPING, TRUE, 0, -1},
+    {D3DRS_LIGHTING, TRUE, 0, -1},
+    {D3DRS_AMBIENT, 0, 0, kGroupLighting},
+    {D3DRS_COLORVERTEX, TRUE, 0, -1},
+    {D3DRS_LOCALVIEWER, TRUE, 0, -1},
+    {D3DRS_DIFFUSEMATERIALSOURCE, D3DMCS_COLOR1, 0, -1},
+    {D3DRS_SPECULARMATERIALSOURCE, D3DMCS_COLOR2, 0, -1},
+    {D3DRS_AMBIENTMATERIALSOURCE, D3DMCS_MATERIAL, 0, -1},
+    {D3DRS_EMISSIVEMATERIALSOURCE, D3DMCS_MATERIAL, 0, -1},
+    {kRsPointSize, kOne, 0, -1},
+    {kRsPointSizeMin, kOne, 0, -1},
+    {kRsPointScaleA, kOne, 0, -1},
+    {kRsMultisampleAntialias, TRUE, 0, -1},
+    {kRsMultisampleMask, kAllBits, 0, -1},
+    {kRsPointSizeMax, kSixtyFour, 0, -1},
+    {D3DRS_COLORWRITEENABLE, 0xf, kDirtyBlend, -1},
+    {D3DRS_BLENDOP, D3DBLENDOP_ADD, kDirtyBlend, -1},
+    {kRsPositionDegree, kDegreeCubic, 0, -1},
+    {kRsNormalDegree, kDegreeLinear, 0, -1},
+    {kRsMinTessellation, kOne, 0, -1},
+    {kRsMaxTessellation, kOne, 0, -1},
+    {kRsAdaptiveTessZ, kOne, 0, -1},
+    {kRsCcwStencilFail, kStencilKeep, 0, -1},
+    {kRsCcwStencilZFail, kStencilKeep, 0, -1},
+    {kRsCcwStencilPass, kStencilKeep, 0, -1},
+    {kRsCcwStencilFunc, D3DCMP_ALWAYS, 0, -1},
+    {kRsColorWriteEnable1, 0xf, 0, -1},
+    {kRsColorWriteEnable2, 0xf, 0, -1},
+    {kRsColorWriteEnable3, 0xf, 0, -1},
+    {D3DRS_BLENDFACTOR, kAllBits, kDirtyBlend, -1},
+    {kRsSrcBlendAlpha, D3DBLEND_ONE, 0, -1},
+    {kRsDestBlendAlpha, D3DBLEND_ZERO, 0, -1},
+    {kRsBlendOpAlpha, D3DBLENDOP_ADD, 0, -1},
 };
 const int kRenderStateInfoCount = (int)(sizeof kRenderStates / sizeof kRenderStates[0]);
 
@@ -393,13 +427,12 @@ ShaderConfig MakeShaderConfig(const State& s, const VertexLayout& layout, int ac
 }
 
 void WarnUnsupportedStates(const State& s) {
-    static bool fog = false, stencil = false, scissor = false, stage1 = false, texTransform = false,
-                texGen = false, clipPlanes = false, blend = false;
+    static bool fog = false, stencil = false, scissor = false, stage1 = false, texTransform = false, texGen = false,
+                clipPlanes = false, blend = false;
     if (s.rs[D3DRS_FOGENABLE]) WarnOnce(&fog, "fog is not drawn");
     if (s.rs[D3DRS_STENCILENABLE]) WarnOnce(&stencil, "the stencil test is not applied");
     if (s.rs[D3DRS_SCISSORTESTENABLE]) WarnOnce(&scissor, "the scissor test is not applied");
-    if (s.tss[1][D3DTSS_COLOROP] != D3DTOP_DISABLE)
-        WarnOnce(&stage1, "texture stages after stage 0 are not applied");
+    if (s.tss[1][D3DTSS_COLOROP] != D3DTOP_DISABLE) WarnOnce(&stage1, "texture stages after stage 0 are not applied");
     if (s.tss[0][D3DTSS_TEXTURETRANSFORMFLAGS]) WarnOnce(&texTransform, "texture transforms are not applied");
     if (s.tss[0][D3DTSS_TEXCOORDINDEX] & 0xffff0000u)
         WarnOnce(&texGen, "generated texture coordinates are not supported");

@@ -98,8 +98,7 @@ struct Derived {
     float wvp[16], wv[16], normalMatrix[9];
     int activeLights = 0;
     float lightDir[kMaxActiveLights * 3];
-    float lightDiffuse[kMaxActiveLights * 4], lightSpecular[kMaxActiveLights * 4],
-        lightAmbient[kMaxActiveLights * 4];
+    float lightDiffuse[kMaxActiveLights * 4], lightSpecular[kMaxActiveLights * 4], lightAmbient[kMaxActiveLights * 4];
 };
 // Brings `d` up to date with the state's transform and lighting groups.
 void UpdateDerived(const State& s, const uint64_t versions[kUniformGroups], Derived* d);
@@ -146,7 +145,7 @@ struct DrawState {
     uint32_t dirty = 0;                  // DirtyGroup bits changed since the last draw
     const uint64_t* versions = nullptr;  // [kUniformGroups]
     const Derived* derived = nullptr;
-    ShaderConfig config;                 // remapDepth and flipY left to the back end
+    ShaderConfig config;  // remapDepth and flipY left to the back end
 };
 
 }  // namespace d3d9

@@ -4,8 +4,8 @@
 // decides their layout there is known.
 #include "d3d9_device.h"
 
-#include <string.h>
 #include <new>
+#include <string.h>
 
 namespace d3d9 {
 
@@ -18,7 +18,10 @@ bool ParseFVF(DWORD fvf, VertexLayout* out) {
     UINT off;
     switch (fvf & D3DFVF_POSITION_MASK) {
     case D3DFVF_XYZ: off = 12; break;
-    case D3DFVF_XYZRHW: l.rhw = true; off = 16; break;
+    case D3DFVF_XYZRHW:
+        l.rhw = true;
+        off = 16;
+        break;
     default: return false;
     }
     if (fvf & D3DFVF_NORMAL) {

@@ -1,6 +1,6 @@
 // Test hooks of the Direct3D 9 layer (declared in testing/d3d9_testing.h).
-#include "d3d9_device.h"
 #include "testing/d3d9_testing.h"
+#include "d3d9_device.h"
 
 bool WinapiTest_ReadBackBuffer(IDirect3DDevice9* device, int x, int y, int w, int h, uint32_t* out) {
     return device && d3d9::ReadBack(device, x, y, w, h, out);
@@ -25,8 +25,8 @@ uint64_t WinapiTest_BufferUploadBytes(IDirect3DDevice9* device) {
     return device && d3d9::CountersOf(device, &c) ? c.bufferUploadBytes : 0;
 }
 
-HRESULT WinapiTest_CreateDeviceForSdlWindow(SDL_Window* window, DWORD behaviorFlags,
-                                            D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device) {
+HRESULT WinapiTest_CreateDeviceForSdlWindow(SDL_Window* window, DWORD behaviorFlags, D3DPRESENT_PARAMETERS* params,
+                                            IDirect3DDevice9** device) {
     return d3d9::CreateDeviceOnWindow(nullptr, window, behaviorFlags, params, device);
 }
 

@@ -63,10 +63,17 @@ bool IsValidUtf8(const unsigned char* s, size_t n) {
         }
         size_t len;
         unsigned cp;
-        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
-        else return false;
+        if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+        } else
+            return false;
         if (i + len > n) return false;
         for (size_t k = 1; k < len; ++k) {
             if ((s[i + k] & 0xC0) != 0x80) return false;
@@ -231,7 +238,7 @@ public:
 private:
     struct Entry {
         std::string text;
-        int width = 0;   // drawn width in pixels, horizontal scaling included
+        int width = 0;  // drawn width in pixels, horizontal scaling included
         int texW = 0, texH = 0;
         IDirect3DTexture9* texture = NULL;  // made on first draw
         bool renderFailed = false;
@@ -349,7 +356,7 @@ void Font::WrapLine(size_t begin, size_t length, int wrapWidth) {
         return;
     }
     while (pos < end) {
-        size_t lineEnd = pos;   // end of the last piece that fits
+        size_t lineEnd = pos;  // end of the last piece that fits
         size_t scan = pos;
         while (scan < end) {
             size_t wordEnd = scan;
@@ -449,10 +456,22 @@ void Font::DrawLine(Entry* e, int x, int y, const RECT* clip, D3DCOLOR color) {
         const float cr = static_cast<float>(clip->right), cb = static_cast<float>(clip->bottom);
         if (x1 <= cl || x0 >= cr || y1 <= ct || y0 >= cb) return;
         const float w = x1 - x0, h = y1 - y0;
-        if (x0 < cl) { u0 = (cl - x0) / w; x0 = cl; }
-        if (x1 > cr) { u1 = (cr - (x1 - w)) / w; x1 = cr; }
-        if (y0 < ct) { v0 = (ct - y0) / h; y0 = ct; }
-        if (y1 > cb) { v1 = (cb - (y1 - h)) / h; y1 = cb; }
+        if (x0 < cl) {
+            u0 = (cl - x0) / w;
+            x0 = cl;
+        }
+        if (x1 > cr) {
+            u1 = (cr - (x1 - w)) / w;
+            x1 = cr;
+        }
+        if (y0 < ct) {
+            v0 = (ct - y0) / h;
+            y0 = ct;
+        }
+        if (y1 > cb) {
+            v1 = (cb - (y1 - h)) / h;
+            y1 = cb;
+        }
     }
     // Direct3D samples pixel centres at integer coordinates: shifting the
     // corners by half a pixel puts texel i exactly on pixel x + i.
@@ -468,25 +487,43 @@ void Font::DrawLine(Entry* e, int x, int y, const RECT* clip, D3DCOLOR color) {
 
 // The device states text drawing changes, saved before and restored after.
 struct SavedStates {
-    struct RS { D3DRENDERSTATETYPE state; DWORD value; bool saved; };
-    struct TS { DWORD stage; D3DTEXTURESTAGESTATETYPE type; DWORD value; bool saved; };
-    struct SS { D3DSAMPLERSTATETYPE type; DWORD value; bool saved; };
+    struct RS {
+        D3DRENDERSTATETYPE state;
+        DWORD value;
+        bool saved;
+    };
+    struct TS {
+        DWORD stage;
+        D3DTEXTURESTAGESTATETYPE type;
+        DWORD value;
+        bool saved;
+    };
+    struct SS {
+        D3DSAMPLERSTATETYPE type;
+        DWORD value;
+        bool saved;
+    };
     RS rs[10] = {
-        {D3DRS_ALPHABLENDENABLE, TRUE, false}, {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA, false},
-        {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA, false}, {D3DRS_BLENDOP, D3DBLENDOP_ADD, false},
-        {D3DRS_ALPHATESTENABLE, FALSE, false}, {D3DRS_ZENABLE, D3DZB_FALSE, false},
-        {D3DRS_ZWRITEENABLE, FALSE, false}, {D3DRS_CULLMODE, D3DCULL_NONE, false},
-        {D3DRS_FILLMODE, D3DFILL_SOLID, false}, {D3DRS_FOGENABLE, FALSE, false},
+        {D3DRS_ALPHABLENDENABLE, TRUE, false},
+        {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA, false},
+        {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA, false},
+        {D3DRS_BLENDOP, D3DBLENDOP_ADD, false},
+        {D3DRS_ALPHATESTENABLE, FALSE, false},
+        {D3DRS_ZENABLE, D3DZB_FALSE, false},
+        {D3DRS_ZWRITEENABLE, FALSE, false},
+        {D3DRS_CULLMODE, D3DCULL_NONE, false},
+        {D3DRS_FILLMODE, D3DFILL_SOLID, false},
+        {D3DRS_FOGENABLE, FALSE, false},
     };
     TS ts[8] = {
         {0, D3DTSS_COLOROP, D3DTOP_MODULATE, false}, {0, D3DTSS_COLORARG1, D3DTA_TEXTURE, false},
         {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE, false}, {0, D3DTSS_ALPHAOP, D3DTOP_MODULATE, false},
         {0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE, false}, {0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE, false},
-        {1, D3DTSS_COLOROP, D3DTOP_DISABLE, false}, {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE, false},
+        {1, D3DTSS_COLOROP, D3DTOP_DISABLE, false},  {1, D3DTSS_ALPHAOP, D3DTOP_DISABLE, false},
     };
     SS ss[5] = {
-        {D3DSAMP_MINFILTER, D3DTEXF_POINT, false}, {D3DSAMP_MAGFILTER, D3DTEXF_POINT, false},
-        {D3DSAMP_MIPFILTER, D3DTEXF_NONE, false}, {D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP, false},
+        {D3DSAMP_MINFILTER, D3DTEXF_POINT, false},    {D3DSAMP_MAGFILTER, D3DTEXF_POINT, false},
+        {D3DSAMP_MIPFILTER, D3DTEXF_NONE, false},     {D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP, false},
         {D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP, false},
     };
     IDirect3DBaseTexture9* texture = NULL;
@@ -594,8 +631,8 @@ INT Font::DrawTextA(LPD3DXSPRITE, LPCSTR pString, INT Count, LPRECT pRect, DWORD
 }  // namespace
 
 HRESULT WINAPI D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight, UINT MipLevels,
-                               BOOL Italic, DWORD CharSet, DWORD OutputPrecision, DWORD Quality,
-                               DWORD PitchAndFamily, LPCSTR pFaceName, LPD3DXFONT* ppFont) {
+                               BOOL Italic, DWORD CharSet, DWORD OutputPrecision, DWORD Quality, DWORD PitchAndFamily,
+                               LPCSTR pFaceName, LPD3DXFONT* ppFont) {
     (void)MipLevels;
     (void)OutputPrecision;
     (void)PitchAndFamily;

@@ -173,9 +173,18 @@ D3DXMATRIX* WINAPI D3DXMatrixLookAtLH(D3DXMATRIX* pOut, CONST D3DXVECTOR3* pEye,
     D3DXVECTOR3 yaxis;
     D3DXVec3Cross(&yaxis, &zaxis, &xaxis);
 
-    pOut->_11 = xaxis.x; pOut->_12 = yaxis.x; pOut->_13 = zaxis.x; pOut->_14 = 0.0f;
-    pOut->_21 = xaxis.y; pOut->_22 = yaxis.y; pOut->_23 = zaxis.y; pOut->_24 = 0.0f;
-    pOut->_31 = xaxis.z; pOut->_32 = yaxis.z; pOut->_33 = zaxis.z; pOut->_34 = 0.0f;
+    pOut->_11 = xaxis.x;
+    pOut->_12 = yaxis.x;
+    pOut->_13 = zaxis.x;
+    pOut->_14 = 0.0f;
+    pOut->_21 = xaxis.y;
+    pOut->_22 = yaxis.y;
+    pOut->_23 = zaxis.y;
+    pOut->_24 = 0.0f;
+    pOut->_31 = xaxis.z;
+    pOut->_32 = yaxis.z;
+    pOut->_33 = zaxis.z;
+    pOut->_34 = 0.0f;
     pOut->_41 = -D3DXVec3Dot(&xaxis, &eye);
     pOut->_42 = -D3DXVec3Dot(&yaxis, &eye);
     pOut->_43 = -D3DXVec3Dot(&zaxis, &eye);

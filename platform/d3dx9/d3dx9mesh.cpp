@@ -155,8 +155,8 @@ public:
             device_->SetFVF(fvf_);
             device_->SetStreamSource(0, vb_, 0, stride_);
             device_->SetIndices(ib_);
-            return device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, r.VertexStart, r.VertexCount,
-                                                 r.FaceStart * 3, r.FaceCount);
+            return device_->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, r.VertexStart, r.VertexCount, r.FaceStart * 3,
+                                                 r.FaceCount);
         }
         return D3D_OK;
     }

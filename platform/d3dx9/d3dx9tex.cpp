@@ -159,7 +159,7 @@ bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
         i += 2;
         if (m == 0x00 || m == 0x01 || (m >= 0xD0 && m <= 0xD8)) continue;  // stuffed byte, RSTn, SOI: no length
         if (m == 0xD9) return true;                                        // EOI
-        if (i + 2 > n) return true;  // cut short: the decoder reports it
+        if (i + 2 > n) return true;                                        // cut short: the decoder reports it
         const size_t length = (size_t(p[i]) << 8) | p[i + 1];
         if (length < 2) return true;
         const size_t end = i + length;
@@ -195,7 +195,10 @@ void Downsample(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba
             for (UINT yy = y0; yy < y1 && yy < sh; ++yy) {
                 for (UINT xx = x0; xx < x1 && xx < sw; ++xx) {
                     const Rgba& t = src[static_cast<size_t>(yy) * sw + xx];
-                    r += t.r; g += t.g; b += t.b; a += t.a;
+                    r += t.r;
+                    g += t.g;
+                    b += t.b;
+                    a += t.a;
                     pr += static_cast<unsigned long long>(t.r) * t.a;
                     pg += static_cast<unsigned long long>(t.g) * t.a;
                     pb += static_cast<unsigned long long>(t.b) * t.a;
@@ -265,8 +268,13 @@ void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vecto
             for (size_t k = 0; k < span.weights.size(); ++k) {
                 const Rgba& t = src[static_cast<size_t>(y) * sw + span.first + k];
                 const double w = span.weights[k], wa = w * t.a;
-                sum.pr += wa * t.r; sum.pg += wa * t.g; sum.pb += wa * t.b; sum.a += wa;
-                sum.r += w * t.r; sum.g += w * t.g; sum.b += w * t.b;
+                sum.pr += wa * t.r;
+                sum.pg += wa * t.g;
+                sum.pb += wa * t.b;
+                sum.a += wa;
+                sum.r += w * t.r;
+                sum.g += w * t.g;
+                sum.b += w * t.b;
             }
             rows[static_cast<size_t>(y) * dw + x] = sum;
         }
@@ -280,8 +288,13 @@ void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vecto
             for (size_t k = 0; k < span.weights.size(); ++k) {
                 const Sum& t = rows[static_cast<size_t>(span.first + k) * dw + x];
                 const double w = span.weights[k];
-                sum.pr += w * t.pr; sum.pg += w * t.pg; sum.pb += w * t.pb; sum.a += w * t.a;
-                sum.r += w * t.r; sum.g += w * t.g; sum.b += w * t.b;
+                sum.pr += w * t.pr;
+                sum.pg += w * t.pg;
+                sum.pb += w * t.pb;
+                sum.a += w * t.a;
+                sum.r += w * t.r;
+                sum.g += w * t.g;
+                sum.b += w * t.b;
             }
             Rgba out;
             if (sum.a > 0.0) {
@@ -353,7 +366,8 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
         if (pixels) stbi_image_free(pixels);
         return D3DXERR_INVALIDDATA;
     }
-    std::vector<Rgba> level(reinterpret_cast<Rgba*>(pixels), reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
+    std::vector<Rgba> level(reinterpret_cast<Rgba*>(pixels),
+                            reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
     stbi_image_free(pixels);
 
     // Level 0 is the image scaled to powers of two; each further level is the

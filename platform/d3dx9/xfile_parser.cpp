@@ -55,7 +55,7 @@ struct RawMesh {
     uint64_t triangleCount = 0;
 
     bool hasNormals = false;
-    std::vector<float> normals;         // 3 per normal
+    std::vector<float> normals;           // 3 per normal
     std::vector<uint32_t> normalCorners;  // normal index of every face corner
 
     bool hasTexcoords = false;
@@ -75,9 +75,9 @@ struct BuiltMesh {
     bool hasColors = false;
     bool hasTexcoords = false;
     std::vector<Vertex> vertices;
-    std::vector<uint32_t> pointReps;     // local vertex indices
-    std::vector<uint32_t> triangles;     // local vertex indices, 3 per triangle
-    std::vector<uint32_t> triMaterials;  // local material of each triangle
+    std::vector<uint32_t> pointReps;      // local vertex indices
+    std::vector<uint32_t> triangles;      // local vertex indices, 3 per triangle
+    std::vector<uint32_t> triMaterials;   // local material of each triangle
     std::vector<MaterialSlot> materials;  // empty: one default material
 };
 
@@ -494,14 +494,15 @@ private:
             uint32_t n;
             if (!ReadUInt(&n, "a normal face corner count")) return false;
             if (n != raw->faceStart[f + 1] - raw->faceStart[f]) {
-                return Fail("MeshNormals face " + std::to_string(f) + " has a different corner count from its mesh face");
+                return Fail("MeshNormals face " + std::to_string(f) +
+                            " has a different corner count from its mesh face");
             }
             for (uint32_t c = 0; c < n; ++c) {
                 uint32_t index;
                 if (!ReadUInt(&index, "a normal index")) return false;
                 if (index >= nn) {
-                    return Fail("normal face " + std::to_string(f) + " uses normal " + std::to_string(index) +
-                                " of " + std::to_string(nn));
+                    return Fail("normal face " + std::to_string(f) + " uses normal " + std::to_string(index) + " of " +
+                                std::to_string(nn));
                 }
                 normalCorners.push_back(index);
             }
@@ -777,9 +778,9 @@ private:
     Token token_;
     std::string error_;
     std::vector<BuiltMesh> meshes_;
-    std::vector<Material> named_;               // every named material, in file order
-    std::map<std::string, size_t> byName_;      // name -> latest in named_
-    std::map<std::string, size_t> byGuid_;      // GUID bytes -> latest in named_
+    std::vector<Material> named_;           // every named material, in file order
+    std::map<std::string, size_t> byName_;  // name -> latest in named_
+    std::map<std::string, size_t> byGuid_;  // GUID bytes -> latest in named_
     uint64_t inputVertices_ = 0;
     uint64_t outputVertices_ = 0;
     uint64_t triangles_ = 0;

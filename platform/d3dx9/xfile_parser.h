@@ -18,12 +18,12 @@
 namespace xfile {
 
 // Limits that keep a hostile or broken file from taking the process down.
-constexpr size_t kMaxNameLength = 1024;           // names and strings, in bytes
-constexpr int kMaxDepth = 64;                     // nesting of data objects and braces
-constexpr uint32_t kMaxVertices = 1u << 20;       // vertices, in the file and after splitting
-constexpr uint32_t kMaxTriangles = 1u << 21;      // triangles after fanning polygons
-constexpr uint32_t kMaxMaterials = 65536;         // materials over all meshes
-constexpr size_t kMaxFileBytes = 256u << 20;      // file size, and size after decompression
+constexpr size_t kMaxNameLength = 1024;       // names and strings, in bytes
+constexpr int kMaxDepth = 64;                 // nesting of data objects and braces
+constexpr uint32_t kMaxVertices = 1u << 20;   // vertices, in the file and after splitting
+constexpr uint32_t kMaxTriangles = 1u << 21;  // triangles after fanning polygons
+constexpr uint32_t kMaxMaterials = 65536;     // materials over all meshes
+constexpr size_t kMaxFileBytes = 256u << 20;  // file size, and size after decompression
 
 // One vertex with every component a loaded mesh can carry. Components the
 // file does not give are zero (colour: opaque white).
@@ -61,11 +61,11 @@ struct MeshData {
     bool hasColors = false;
     bool hasTexcoords = false;
     std::vector<Vertex> vertices;
-    std::vector<uint32_t> indices;     // three per face
-    std::vector<uint32_t> attributes;  // material of each face, non-decreasing
+    std::vector<uint32_t> indices;       // three per face
+    std::vector<uint32_t> attributes;    // material of each face, non-decreasing
     std::vector<AttributeRange> ranges;  // one per material that has faces, in material order
-    std::vector<Material> materials;   // at least one
-    std::vector<uint32_t> pointReps;   // per vertex: the first vertex at the same file position
+    std::vector<Material> materials;     // at least one
+    std::vector<uint32_t> pointReps;     // per vertex: the first vertex at the same file position
 };
 
 enum class Status {

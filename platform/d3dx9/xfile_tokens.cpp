@@ -42,9 +42,7 @@ std::string Field(const uint8_t* p) {
 
 // ---------------------------------------------------------------- text ----
 
-bool IsNameStart(uint8_t c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-}
+bool IsNameStart(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80; }
 bool IsNameChar(uint8_t c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 int HexValue(uint8_t c) {
@@ -70,12 +68,28 @@ public:
         }
         uint8_t c = *p_;
         switch (c) {
-        case '{': ++p_; t->type = TokenType::OBrace; return true;
-        case '}': ++p_; t->type = TokenType::CBrace; return true;
+        case '{':
+            ++p_;
+            t->type = TokenType::OBrace;
+            return true;
+        case '}':
+            ++p_;
+            t->type = TokenType::CBrace;
+            return true;
         case ',':
-        case ';': ++p_; t->type = TokenType::Separator; return true;
-        case '(': case ')': case '[': case ']': case '>': case '*':
-            ++p_; t->type = TokenType::Other; return true;
+        case ';':
+            ++p_;
+            t->type = TokenType::Separator;
+            return true;
+        case '(':
+        case ')':
+        case '[':
+        case ']':
+        case '>':
+        case '*':
+            ++p_;
+            t->type = TokenType::Other;
+            return true;
         case '<': return ReadGuid(t, error);
         case '"': return ReadString(t, error);
         default: break;
@@ -144,9 +158,14 @@ private:
         }
         p_ = q + 1;
         auto byte = [&](int i) { return (uint8_t)(digits[2 * i] << 4 | digits[2 * i + 1]); };
-        t->guid[0] = byte(3); t->guid[1] = byte(2); t->guid[2] = byte(1); t->guid[3] = byte(0);
-        t->guid[4] = byte(5); t->guid[5] = byte(4);
-        t->guid[6] = byte(7); t->guid[7] = byte(6);
+        t->guid[0] = byte(3);
+        t->guid[1] = byte(2);
+        t->guid[2] = byte(1);
+        t->guid[3] = byte(0);
+        t->guid[4] = byte(5);
+        t->guid[5] = byte(4);
+        t->guid[6] = byte(7);
+        t->guid[7] = byte(6);
         for (int i = 8; i < 16; ++i) t->guid[i] = byte(i);
         t->type = TokenType::Guid;
         return true;
@@ -198,8 +217,10 @@ private:
         bool overflow = false;
         while (q < end_ && IsDigit(*q)) {
             if (*q != '0') nonZero = true;
-            if (magnitude > (std::numeric_limits<uint64_t>::max() - 9) / 10) overflow = true;
-            else magnitude = magnitude * 10 + (uint64_t)(*q - '0');
+            if (magnitude > (std::numeric_limits<uint64_t>::max() - 9) / 10)
+                overflow = true;
+            else
+                magnitude = magnitude * 10 + (uint64_t)(*q - '0');
             ++q;
         }
         if (q < end_ && *q == '.') {

@@ -35,12 +35,12 @@ bool ReadFileHeader(const uint8_t* data, size_t size, FileHeader* header, std::s
 bool InflateMsZip(const uint8_t* data, size_t size, std::vector<uint8_t>* out, std::string* error);
 
 enum class TokenType {
-    End,        // no more input
-    Name,       // identifier (text holds it)
-    String,     // quoted string (text holds it, without quotes)
-    Integer,    // whole number (integer/negative)
-    Float,      // number with a fraction or exponent (number)
-    Guid,       // <...> or a binary GUID (guid)
+    End,      // no more input
+    Name,     // identifier (text holds it)
+    String,   // quoted string (text holds it, without quotes)
+    Integer,  // whole number (integer/negative)
+    Float,    // number with a fraction or exponent (number)
+    Guid,     // <...> or a binary GUID (guid)
     OBrace,
     CBrace,
     Separator,  // ',' or ';'
@@ -51,9 +51,9 @@ enum class TokenType {
 struct Token {
     TokenType type = TokenType::End;
     std::string text;
-    uint64_t integer = 0;  // magnitude for Integer
-    bool negative = false; // Integer below zero
-    double number = 0.0;   // Float, and Integer as a double
+    uint64_t integer = 0;   // magnitude for Integer
+    bool negative = false;  // Integer below zero
+    double number = 0.0;    // Float, and Integer as a double
     uint8_t guid[16] = {};
 };
 

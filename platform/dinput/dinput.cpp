@@ -20,8 +20,8 @@
 // DirectInput8Create and stays for the life of the process. Objects are COM
 // reference counted and deleted by their last Release.
 #include "common/com_object.h"
-#include "common/winapi_internal.h"
 #include "common/keymap.h"
+#include "common/winapi_internal.h"
 #include "testing/dinput_testing.h"
 
 #include <dinput.h>
@@ -94,29 +94,29 @@ void LoseFocus() {
 
 void OnSdlEvent(const SDL_Event& e, void*) {
     switch (e.type) {
-        case SDL_KEYDOWN:
-        case SDL_KEYUP: {
-            uint8_t dik = DikFromScancode(e.key.keysym.scancode);
-            if (dik) {
-                g_kb.keys[dik] = e.type == SDL_KEYDOWN ? 0x80 : 0x00;
-                g_kb.fromHardware[dik] = false;
-            }
-            return;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        uint8_t dik = DikFromScancode(e.key.keysym.scancode);
+        if (dik) {
+            g_kb.keys[dik] = e.type == SDL_KEYDOWN ? 0x80 : 0x00;
+            g_kb.fromHardware[dik] = false;
         }
-        case SDL_WINDOWEVENT:
-            if (g_kb.forced) return;  // tests decide the focus
-            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-                if (g_kb.focusWindowId != 0 && g_kb.focusWindowId != e.window.windowID) LoseFocus();
-                g_kb.focusWindowId = e.window.windowID;
-                TakeHardwareKeys(e.window.windowID);
-            } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
-                if (g_kb.focusWindowId == e.window.windowID) {
-                    g_kb.focusWindowId = 0;
-                    LoseFocus();
-                }
+        return;
+    }
+    case SDL_WINDOWEVENT:
+        if (g_kb.forced) return;  // tests decide the focus
+        if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+            if (g_kb.focusWindowId != 0 && g_kb.focusWindowId != e.window.windowID) LoseFocus();
+            g_kb.focusWindowId = e.window.windowID;
+            TakeHardwareKeys(e.window.windowID);
+        } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+            if (g_kb.focusWindowId == e.window.windowID) {
+                g_kb.focusWindowId = 0;
+                LoseFocus();
             }
-            return;
-        default: return;
+        }
+        return;
+    default: return;
     }
 }
 
@@ -134,8 +134,8 @@ void StartListening() {
 bool IsKeyboardFormat(LPCDIDATAFORMAT f) {
     if (f == &c_dfDIKeyboard) return true;
     return f && f->dwSize == c_dfDIKeyboard.dwSize && f->dwObjSize == c_dfDIKeyboard.dwObjSize &&
-           f->dwDataSize == c_dfDIKeyboard.dwDataSize && f->dwNumObjs == c_dfDIKeyboard.dwNumObjs &&
-           f->rgodf && memcmp(f->rgodf, c_dfDIKeyboard.rgodf, sizeof(DIOBJECTDATAFORMAT) * f->dwNumObjs) == 0;
+           f->dwDataSize == c_dfDIKeyboard.dwDataSize && f->dwNumObjs == c_dfDIKeyboard.dwNumObjs && f->rgodf &&
+           memcmp(f->rgodf, c_dfDIKeyboard.rgodf, sizeof(DIOBJECTDATAFORMAT) * f->dwNumObjs) == 0;
 }
 
 class Keyboard final : public ComObject<IDirectInputDevice8A, std::atomic<ULONG>> {

@@ -19,35 +19,35 @@ namespace winapi {
 uint8_t DikFromLinuxKeycode(unsigned code) {
     if (code >= 1 && code <= 83) return (uint8_t)code;
     switch (code) {
-        case 86: return 0x56;   // the key left of Z on ISO keyboards
-        case 87: return 0x57;   // F11
-        case 88: return 0x58;   // F12
-        case 89: return 0x73;   // ろ / ABNT "/?"
-        case 92: return 0x79;   // 変換
-        case 93: return 0x70;   // カタカナ/ひらがな
-        case 94: return 0x7B;   // 無変換
-        case 96: return 0x9C;   // keypad Enter
-        case 97: return 0x9D;   // right Ctrl
-        case 98: return 0xB5;   // keypad /
-        case 99: return 0xB7;   // Print Screen
-        case 100: return 0xB8;  // right Alt
-        case 102: return 0xC7;  // Home
-        case 103: return 0xC8;  // Up
-        case 104: return 0xC9;  // Page Up
-        case 105: return 0xCB;  // Left
-        case 106: return 0xCD;  // Right
-        case 107: return 0xCF;  // End
-        case 108: return 0xD0;  // Down
-        case 109: return 0xD1;  // Page Down
-        case 110: return 0xD2;  // Insert
-        case 111: return 0xD3;  // Delete
-        case 117: return 0x8D;  // keypad =
-        case 119: return 0xC5;  // Pause
-        case 124: return 0x7D;  // ￥
-        case 125: return 0xDB;  // left Windows key
-        case 126: return 0xDC;  // right Windows key
-        case 127: return 0xDD;  // menu key
-        default: return 0;
+    case 86: return 0x56;   // the key left of Z on ISO keyboards
+    case 87: return 0x57;   // F11
+    case 88: return 0x58;   // F12
+    case 89: return 0x73;   // ろ / ABNT "/?"
+    case 92: return 0x79;   // 変換
+    case 93: return 0x70;   // カタカナ/ひらがな
+    case 94: return 0x7B;   // 無変換
+    case 96: return 0x9C;   // keypad Enter
+    case 97: return 0x9D;   // right Ctrl
+    case 98: return 0xB5;   // keypad /
+    case 99: return 0xB7;   // Print Screen
+    case 100: return 0xB8;  // right Alt
+    case 102: return 0xC7;  // Home
+    case 103: return 0xC8;  // Up
+    case 104: return 0xC9;  // Page Up
+    case 105: return 0xCB;  // Left
+    case 106: return 0xCD;  // Right
+    case 107: return 0xCF;  // End
+    case 108: return 0xD0;  // Down
+    case 109: return 0xD1;  // Page Down
+    case 110: return 0xD2;  // Insert
+    case 111: return 0xD3;  // Delete
+    case 117: return 0x8D;  // keypad =
+    case 119: return 0xC5;  // Pause
+    case 124: return 0x7D;  // ￥
+    case 125: return 0xDB;  // left Windows key
+    case 126: return 0xDC;  // right Windows key
+    case 127: return 0xDD;  // menu key
+    default: return 0;
     }
 }
 

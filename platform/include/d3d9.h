@@ -24,13 +24,16 @@
 
 // ---- colours, vectors, matrices ----
 typedef DWORD D3DCOLOR;
-#define D3DCOLOR_ARGB(a, r, g, b) \
-    ((D3DCOLOR)((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) | ((b) & 0xff)))
+#define D3DCOLOR_ARGB(a, r, g, b) ((D3DCOLOR)((((a)&0xff) << 24) | (((r)&0xff) << 16) | (((g)&0xff) << 8) | ((b)&0xff)))
 #define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
 
-typedef struct _D3DCOLORVALUE { float r, g, b, a; } D3DCOLORVALUE;
-typedef struct _D3DVECTOR { float x, y, z; } D3DVECTOR;
+typedef struct _D3DCOLORVALUE {
+    float r, g, b, a;
+} D3DCOLORVALUE;
+typedef struct _D3DVECTOR {
+    float x, y, z;
+} D3DVECTOR;
 typedef struct _D3DMATRIX {
     union {
         struct {
@@ -42,8 +45,13 @@ typedef struct _D3DMATRIX {
         float m[4][4];
     };
 } D3DMATRIX;
-typedef struct _D3DRECT { LONG x1, y1, x2, y2; } D3DRECT;
-typedef struct _D3DVIEWPORT9 { DWORD X, Y, Width, Height; float MinZ, MaxZ; } D3DVIEWPORT9;
+typedef struct _D3DRECT {
+    LONG x1, y1, x2, y2;
+} D3DRECT;
+typedef struct _D3DVIEWPORT9 {
+    DWORD X, Y, Width, Height;
+    float MinZ, MaxZ;
+} D3DVIEWPORT9;
 
 typedef struct _D3DMATERIAL9 {
     D3DCOLORVALUE Diffuse;
@@ -131,7 +139,10 @@ typedef enum _D3DRESOURCETYPE {
     D3DRTYPE_FORCE_DWORD = 0x7fffffff
 } D3DRESOURCETYPE;
 
-typedef enum _D3DMULTISAMPLE_TYPE { D3DMULTISAMPLE_NONE = 0, D3DMULTISAMPLE_FORCE_DWORD = 0x7fffffff } D3DMULTISAMPLE_TYPE;
+typedef enum _D3DMULTISAMPLE_TYPE {
+    D3DMULTISAMPLE_NONE = 0,
+    D3DMULTISAMPLE_FORCE_DWORD = 0x7fffffff
+} D3DMULTISAMPLE_TYPE;
 
 typedef struct _D3DSURFACE_DESC {
     D3DFORMAT Format;
@@ -257,8 +268,18 @@ typedef enum _D3DRENDERSTATETYPE {
     D3DRS_FORCE_DWORD = 0x7fffffff
 } D3DRENDERSTATETYPE;
 
-typedef enum _D3DZBUFFERTYPE { D3DZB_FALSE = 0, D3DZB_TRUE = 1, D3DZB_USEW = 2, D3DZB_FORCE_DWORD = 0x7fffffff } D3DZBUFFERTYPE;
-typedef enum _D3DFILLMODE { D3DFILL_POINT = 1, D3DFILL_WIREFRAME = 2, D3DFILL_SOLID = 3, D3DFILL_FORCE_DWORD = 0x7fffffff } D3DFILLMODE;
+typedef enum _D3DZBUFFERTYPE {
+    D3DZB_FALSE = 0,
+    D3DZB_TRUE = 1,
+    D3DZB_USEW = 2,
+    D3DZB_FORCE_DWORD = 0x7fffffff
+} D3DZBUFFERTYPE;
+typedef enum _D3DFILLMODE {
+    D3DFILL_POINT = 1,
+    D3DFILL_WIREFRAME = 2,
+    D3DFILL_SOLID = 3,
+    D3DFILL_FORCE_DWORD = 0x7fffffff
+} D3DFILLMODE;
 typedef enum _D3DSHADEMODE { D3DSHADE_FLAT = 1, D3DSHADE_GOURAUD = 2, D3DSHADE_FORCE_DWORD = 0x7fffffff } D3DSHADEMODE;
 typedef enum _D3DCULL { D3DCULL_NONE = 1, D3DCULL_CW = 2, D3DCULL_CCW = 3, D3DCULL_FORCE_DWORD = 0x7fffffff } D3DCULL;
 typedef enum _D3DCMPFUNC {
@@ -451,10 +472,10 @@ struct IDirect3DIndexBuffer9 : public IDirect3DResource9 {
 
 struct IDirect3DDevice9 : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE TestCooperativeLevel() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Present(CONST RECT* pSourceRect, CONST RECT* pDestRect,
-                                              HWND hDestWindowOverride, CONST RGNDATA* pDirtyRegion) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage,
-                                                    D3DFORMAT Format, D3DPOOL Pool, IDirect3DTexture9** ppTexture,
+    virtual HRESULT STDMETHODCALLTYPE Present(CONST RECT* pSourceRect, CONST RECT* pDestRect, HWND hDestWindowOverride,
+                                              CONST RGNDATA* pDirtyRegion) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateTexture(UINT Width, UINT Height, UINT Levels, DWORD Usage, D3DFORMAT Format,
+                                                    D3DPOOL Pool, IDirect3DTexture9** ppTexture,
                                                     HANDLE* pSharedHandle) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateVertexBuffer(UINT Length, DWORD Usage, DWORD FVF, D3DPOOL Pool,
                                                          IDirect3DVertexBuffer9** ppVertexBuffer,
@@ -464,8 +485,8 @@ struct IDirect3DDevice9 : public IUnknown {
                                                         HANDLE* pSharedHandle) = 0;
     virtual HRESULT STDMETHODCALLTYPE BeginScene() = 0;
     virtual HRESULT STDMETHODCALLTYPE EndScene() = 0;
-    virtual HRESULT STDMETHODCALLTYPE Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR Color,
-                                            float Z, DWORD Stencil) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR Color, float Z,
+                                            DWORD Stencil) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE State, CONST D3DMATRIX* pMatrix) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetTransform(D3DTRANSFORMSTATETYPE State, D3DMATRIX* pMatrix) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetViewport(CONST D3DVIEWPORT9* pViewport) = 0;
@@ -481,8 +502,7 @@ struct IDirect3DDevice9 : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
                                                            DWORD* pValue) = 0;
-    virtual HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type,
-                                                           DWORD Value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetTextureStageState(DWORD Stage, D3DTEXTURESTAGESTATETYPE Type, DWORD Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD* pValue) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetSamplerState(DWORD Sampler, D3DSAMPLERSTATETYPE Type, DWORD Value) = 0;
     virtual HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE PrimitiveType, UINT StartVertex,
@@ -509,8 +529,7 @@ struct IDirect3D9 : public IUnknown {
     virtual UINT STDMETHODCALLTYPE GetAdapterCount() = 0;
     virtual HRESULT STDMETHODCALLTYPE GetAdapterDisplayMode(UINT Adapter, D3DDISPLAYMODE* pMode) = 0;
     virtual HRESULT STDMETHODCALLTYPE CreateDevice(UINT Adapter, D3DDEVTYPE DeviceType, HWND hFocusWindow,
-                                                   DWORD BehaviorFlags,
-                                                   D3DPRESENT_PARAMETERS* pPresentationParameters,
+                                                   DWORD BehaviorFlags, D3DPRESENT_PARAMETERS* pPresentationParameters,
                                                    IDirect3DDevice9** ppReturnedDeviceInterface) = 0;
 };
 

@@ -25,16 +25,36 @@ struct D3DXVECTOR2 {
     explicit D3DXVECTOR2(CONST FLOAT* pf) : x(pf[0]), y(pf[1]) {}
     operator FLOAT*() { return &x; }
     operator CONST FLOAT*() const { return &x; }
-    D3DXVECTOR2& operator+=(CONST D3DXVECTOR2& v) { x += v.x; y += v.y; return *this; }
-    D3DXVECTOR2& operator-=(CONST D3DXVECTOR2& v) { x -= v.x; y -= v.y; return *this; }
-    D3DXVECTOR2& operator*=(FLOAT f) { x *= f; y *= f; return *this; }
-    D3DXVECTOR2& operator/=(FLOAT f) { FLOAT inv = 1.0f / f; x *= inv; y *= inv; return *this; }
+    D3DXVECTOR2& operator+=(CONST D3DXVECTOR2& v) {
+        x += v.x;
+        y += v.y;
+        return *this;
+    }
+    D3DXVECTOR2& operator-=(CONST D3DXVECTOR2& v) {
+        x -= v.x;
+        y -= v.y;
+        return *this;
+    }
+    D3DXVECTOR2& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        return *this;
+    }
+    D3DXVECTOR2& operator/=(FLOAT f) {
+        FLOAT inv = 1.0f / f;
+        x *= inv;
+        y *= inv;
+        return *this;
+    }
     D3DXVECTOR2 operator+() const { return *this; }
     D3DXVECTOR2 operator-() const { return D3DXVECTOR2(-x, -y); }
     D3DXVECTOR2 operator+(CONST D3DXVECTOR2& v) const { return D3DXVECTOR2(x + v.x, y + v.y); }
     D3DXVECTOR2 operator-(CONST D3DXVECTOR2& v) const { return D3DXVECTOR2(x - v.x, y - v.y); }
     D3DXVECTOR2 operator*(FLOAT f) const { return D3DXVECTOR2(x * f, y * f); }
-    D3DXVECTOR2 operator/(FLOAT f) const { FLOAT inv = 1.0f / f; return D3DXVECTOR2(x * inv, y * inv); }
+    D3DXVECTOR2 operator/(FLOAT f) const {
+        FLOAT inv = 1.0f / f;
+        return D3DXVECTOR2(x * inv, y * inv);
+    }
     friend D3DXVECTOR2 operator*(FLOAT f, CONST D3DXVECTOR2& v) { return D3DXVECTOR2(f * v.x, f * v.y); }
     BOOL operator==(CONST D3DXVECTOR2& v) const { return x == v.x && y == v.y; }
     BOOL operator!=(CONST D3DXVECTOR2& v) const { return x != v.x || y != v.y; }
@@ -42,21 +62,57 @@ struct D3DXVECTOR2 {
 
 struct D3DXVECTOR3 : public D3DVECTOR {
     D3DXVECTOR3() {}
-    D3DXVECTOR3(FLOAT fx, FLOAT fy, FLOAT fz) { x = fx; y = fy; z = fz; }
-    D3DXVECTOR3(CONST D3DVECTOR& v) { x = v.x; y = v.y; z = v.z; }
-    explicit D3DXVECTOR3(CONST FLOAT* pf) { x = pf[0]; y = pf[1]; z = pf[2]; }
+    D3DXVECTOR3(FLOAT fx, FLOAT fy, FLOAT fz) {
+        x = fx;
+        y = fy;
+        z = fz;
+    }
+    D3DXVECTOR3(CONST D3DVECTOR& v) {
+        x = v.x;
+        y = v.y;
+        z = v.z;
+    }
+    explicit D3DXVECTOR3(CONST FLOAT* pf) {
+        x = pf[0];
+        y = pf[1];
+        z = pf[2];
+    }
     operator FLOAT*() { return &x; }
     operator CONST FLOAT*() const { return &x; }
-    D3DXVECTOR3& operator+=(CONST D3DXVECTOR3& v) { x += v.x; y += v.y; z += v.z; return *this; }
-    D3DXVECTOR3& operator-=(CONST D3DXVECTOR3& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
-    D3DXVECTOR3& operator*=(FLOAT f) { x *= f; y *= f; z *= f; return *this; }
-    D3DXVECTOR3& operator/=(FLOAT f) { FLOAT inv = 1.0f / f; x *= inv; y *= inv; z *= inv; return *this; }
+    D3DXVECTOR3& operator+=(CONST D3DXVECTOR3& v) {
+        x += v.x;
+        y += v.y;
+        z += v.z;
+        return *this;
+    }
+    D3DXVECTOR3& operator-=(CONST D3DXVECTOR3& v) {
+        x -= v.x;
+        y -= v.y;
+        z -= v.z;
+        return *this;
+    }
+    D3DXVECTOR3& operator*=(FLOAT f) {
+        x *= f;
+        y *= f;
+        z *= f;
+        return *this;
+    }
+    D3DXVECTOR3& operator/=(FLOAT f) {
+        FLOAT inv = 1.0f / f;
+        x *= inv;
+        y *= inv;
+        z *= inv;
+        return *this;
+    }
     D3DXVECTOR3 operator+() const { return *this; }
     D3DXVECTOR3 operator-() const { return D3DXVECTOR3(-x, -y, -z); }
     D3DXVECTOR3 operator+(CONST D3DXVECTOR3& v) const { return D3DXVECTOR3(x + v.x, y + v.y, z + v.z); }
     D3DXVECTOR3 operator-(CONST D3DXVECTOR3& v) const { return D3DXVECTOR3(x - v.x, y - v.y, z - v.z); }
     D3DXVECTOR3 operator*(FLOAT f) const { return D3DXVECTOR3(x * f, y * f, z * f); }
-    D3DXVECTOR3 operator/(FLOAT f) const { FLOAT inv = 1.0f / f; return D3DXVECTOR3(x * inv, y * inv, z * inv); }
+    D3DXVECTOR3 operator/(FLOAT f) const {
+        FLOAT inv = 1.0f / f;
+        return D3DXVECTOR3(x * inv, y * inv, z * inv);
+    }
     friend D3DXVECTOR3 operator*(FLOAT f, CONST D3DXVECTOR3& v) { return D3DXVECTOR3(f * v.x, f * v.y, f * v.z); }
     BOOL operator==(CONST D3DXVECTOR3& v) const { return x == v.x && y == v.y && z == v.z; }
     BOOL operator!=(CONST D3DXVECTOR3& v) const { return x != v.x || y != v.y || z != v.z; }
@@ -77,16 +133,31 @@ struct D3DXMATRIX : public D3DMATRIX {
     explicit D3DXMATRIX(CONST FLOAT* pf) { memcpy(&_11, pf, sizeof(D3DMATRIX)); }
     D3DXMATRIX(FLOAT f11, FLOAT f12, FLOAT f13, FLOAT f14, FLOAT f21, FLOAT f22, FLOAT f23, FLOAT f24, FLOAT f31,
                FLOAT f32, FLOAT f33, FLOAT f34, FLOAT f41, FLOAT f42, FLOAT f43, FLOAT f44) {
-        _11 = f11; _12 = f12; _13 = f13; _14 = f14;
-        _21 = f21; _22 = f22; _23 = f23; _24 = f24;
-        _31 = f31; _32 = f32; _33 = f33; _34 = f34;
-        _41 = f41; _42 = f42; _43 = f43; _44 = f44;
+        _11 = f11;
+        _12 = f12;
+        _13 = f13;
+        _14 = f14;
+        _21 = f21;
+        _22 = f22;
+        _23 = f23;
+        _24 = f24;
+        _31 = f31;
+        _32 = f32;
+        _33 = f33;
+        _34 = f34;
+        _41 = f41;
+        _42 = f42;
+        _43 = f43;
+        _44 = f44;
     }
     FLOAT& operator()(UINT row, UINT col) { return m[row][col]; }
     FLOAT operator()(UINT row, UINT col) const { return m[row][col]; }
     operator FLOAT*() { return &_11; }
     operator CONST FLOAT*() const { return &_11; }
-    D3DXMATRIX& operator*=(CONST D3DXMATRIX& mat) { D3DXMatrixMultiply(this, this, &mat); return *this; }
+    D3DXMATRIX& operator*=(CONST D3DXMATRIX& mat) {
+        D3DXMatrixMultiply(this, this, &mat);
+        return *this;
+    }
     D3DXMATRIX& operator+=(CONST D3DXMATRIX& mat) {
         for (int i = 0; i < 16; ++i) (&_11)[i] += (&mat._11)[i];
         return *this;
@@ -99,10 +170,26 @@ struct D3DXMATRIX : public D3DMATRIX {
         for (int i = 0; i < 16; ++i) (&_11)[i] *= f;
         return *this;
     }
-    D3DXMATRIX operator*(CONST D3DXMATRIX& mat) const { D3DXMATRIX r; D3DXMatrixMultiply(&r, this, &mat); return r; }
-    D3DXMATRIX operator+(CONST D3DXMATRIX& mat) const { D3DXMATRIX r(*this); r += mat; return r; }
-    D3DXMATRIX operator-(CONST D3DXMATRIX& mat) const { D3DXMATRIX r(*this); r -= mat; return r; }
-    D3DXMATRIX operator*(FLOAT f) const { D3DXMATRIX r(*this); r *= f; return r; }
+    D3DXMATRIX operator*(CONST D3DXMATRIX& mat) const {
+        D3DXMATRIX r;
+        D3DXMatrixMultiply(&r, this, &mat);
+        return r;
+    }
+    D3DXMATRIX operator+(CONST D3DXMATRIX& mat) const {
+        D3DXMATRIX r(*this);
+        r += mat;
+        return r;
+    }
+    D3DXMATRIX operator-(CONST D3DXMATRIX& mat) const {
+        D3DXMATRIX r(*this);
+        r -= mat;
+        return r;
+    }
+    D3DXMATRIX operator*(FLOAT f) const {
+        D3DXMATRIX r(*this);
+        r *= f;
+        return r;
+    }
     BOOL operator==(CONST D3DXMATRIX& mat) const { return memcmp(this, &mat, sizeof(D3DXMATRIX)) == 0; }
     BOOL operator!=(CONST D3DXMATRIX& mat) const { return memcmp(this, &mat, sizeof(D3DXMATRIX)) != 0; }
 };
@@ -149,15 +236,14 @@ struct ID3DXSprite;
 typedef ID3DXSprite* LPD3DXSPRITE;
 
 struct ID3DXFont : public IUnknown {
-    virtual INT STDMETHODCALLTYPE DrawTextA(LPD3DXSPRITE pSprite, LPCSTR pString, INT Count, LPRECT pRect,
-                                            DWORD Format, D3DCOLOR Color) = 0;
+    virtual INT STDMETHODCALLTYPE DrawTextA(LPD3DXSPRITE pSprite, LPCSTR pString, INT Count, LPRECT pRect, DWORD Format,
+                                            D3DCOLOR Color) = 0;
 };
 typedef ID3DXFont* LPD3DXFONT;
 
 extern "C" HRESULT WINAPI D3DXCreateFontA(LPDIRECT3DDEVICE9 pDevice, INT Height, UINT Width, UINT Weight,
                                           UINT MipLevels, BOOL Italic, DWORD CharSet, DWORD OutputPrecision,
-                                          DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName,
-                                          LPD3DXFONT* ppFont);
+                                          DWORD Quality, DWORD PitchAndFamily, LPCSTR pFaceName, LPD3DXFONT* ppFont);
 
 // ---- meshes ----
 #define D3DXMESH_32BIT 0x001
@@ -190,8 +276,7 @@ struct ID3DXBaseMesh : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE UnlockVertexBuffer() = 0;
     virtual HRESULT STDMETHODCALLTYPE LockIndexBuffer(DWORD Flags, LPVOID* ppData) = 0;
     virtual HRESULT STDMETHODCALLTYPE UnlockIndexBuffer() = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetAttributeTable(D3DXATTRIBUTERANGE* pAttribTable,
-                                                        DWORD* pAttribTableSize) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetAttributeTable(D3DXATTRIBUTERANGE* pAttribTable, DWORD* pAttribTableSize) = 0;
 };
 
 struct ID3DXMesh : public ID3DXBaseMesh {
@@ -202,5 +287,4 @@ typedef ID3DXMesh* LPD3DXMESH;
 
 extern "C" HRESULT WINAPI D3DXLoadMeshFromXA(LPCSTR pFilename, DWORD Options, LPDIRECT3DDEVICE9 pD3DDevice,
                                              LPD3DXBUFFER* ppAdjacency, LPD3DXBUFFER* ppMaterials,
-                                             LPD3DXBUFFER* ppEffectInstances, DWORD* pNumMaterials,
-                                             LPD3DXMESH* ppMesh);
+                                             LPD3DXBUFFER* ppEffectInstances, DWORD* pNumMaterials, LPD3DXMESH* ppMesh);

@@ -36,8 +36,8 @@ uint64_t WinapiTest_BufferUploadBytes(IDirect3DDevice9* device);
 // Creates a device directly on an SDL window made with SDL_WINDOW_OPENGL, with
 // the same checks and results as IDirect3D9::CreateDevice (which goes through
 // a window handle of the Win32 layer).
-HRESULT WinapiTest_CreateDeviceForSdlWindow(SDL_Window* window, DWORD behaviorFlags,
-                                            D3DPRESENT_PARAMETERS* params, IDirect3DDevice9** device);
+HRESULT WinapiTest_CreateDeviceForSdlWindow(SDL_Window* window, DWORD behaviorFlags, D3DPRESENT_PARAMETERS* params,
+                                            IDirect3DDevice9** device);
 
 // ---- the null back end ----
 // From the next device created on, in this process: on, every device uses the
@@ -62,14 +62,14 @@ unsigned D3D9Testing_LiveObjectCount(void);
 // it was made in. Pointers are not referenced: compare them, or use them
 // while the caller still holds the objects.
 struct D3D9TestingDraw {
-    DWORD primitiveType;   // D3DPRIMITIVETYPE
+    DWORD primitiveType;  // D3DPRIMITIVETYPE
     UINT primitiveCount;
-    UINT vertexCount;      // vertices (or indices, for indexed draws) drawn
+    UINT vertexCount;  // vertices (or indices, for indexed draws) drawn
     bool indexed;
     DWORD fvf;
-    uint64_t shaderKey;    // the fixed-function configuration
-    bool lighting;         // vertices lit by the fixed-function lights
-    bool textured;         // stage 0 samples its texture
+    uint64_t shaderKey;  // the fixed-function configuration
+    bool lighting;       // vertices lit by the fixed-function lights
+    bool textured;       // stage 0 samples its texture
     bool alphaBlend;
     bool zEnable;
     IDirect3DBaseTexture9* texture;  // bound at stage 0
@@ -81,7 +81,7 @@ struct D3D9TestingDraw {
     UINT startVertex;                        // non-indexed draws
     std::vector<uint8_t> userVertices;       // a user-pointer draw's vertices as given (log only)
     DWORD renderStates[256];
-    DWORD stage0[33];                        // texture stage 0's states
+    DWORD stage0[33];  // texture stage 0's states
 };
 // False when the device does not use the null back end or has drawn nothing.
 // (The last draw's userVertices stay empty unless the log is on.)

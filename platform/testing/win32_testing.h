@@ -1,10 +1,10 @@
 // Test hooks of the Win32 layer.
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 struct WinapiMessageBoxRecord {
     std::string text;     // UTF-8, as passed

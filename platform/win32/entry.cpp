@@ -46,11 +46,22 @@ std::string CommandLine(int argc, char** argv) {
 // above all the many variables with which SDL, libGL, EGL and Mesa can be
 // told to load a library or to write a file, is dropped.
 bool KeptInSetGroupIdStart(const std::string& name) {
-    static const char* const kKept[] = {
-        "DISPLAY",     "XAUTHORITY",      "WAYLAND_DISPLAY", "XDG_RUNTIME_DIR", "XDG_SESSION_TYPE",
-        "PULSE_SERVER", "PIPEWIRE_REMOTE", "HOME",           "USER",            "LOGNAME",
-        "PATH",        "LANG",            "LANGUAGE",        "TZ",              "SDL_VIDEODRIVER",
-        "SDL_AUDIODRIVER"};
+    static const char* const kKept[] = {"DISPLAY",
+                                        "XAUTHORITY",
+                                        "WAYLAND_DISPLAY",
+                                        "XDG_RUNTIME_DIR",
+                                        "XDG_SESSION_TYPE",
+                                        "PULSE_SERVER",
+                                        "PIPEWIRE_REMOTE",
+                                        "HOME",
+                                        "USER",
+                                        "LOGNAME",
+                                        "PATH",
+                                        "LANG",
+                                        "LANGUAGE",
+                                        "TZ",
+                                        "SDL_VIDEODRIVER",
+                                        "SDL_AUDIODRIVER"};
     for (const char* kept : kKept) {
         if (name == kept) return true;
     }

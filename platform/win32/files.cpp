@@ -81,25 +81,25 @@ bool ParentExists(const std::string& path) {
 
 DWORD ErrorFromErrno(int err, const std::string& path) {
     switch (err) {
-        case ENOENT: return ParentExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case EISDIR: return ERROR_ACCESS_DENIED;
-        case EEXIST: return ERROR_FILE_EXISTS;
-        case EMFILE:
-        case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
-        case ENOSPC:
-        case EFBIG:
-        case EDQUOT: return ERROR_DISK_FULL;
-        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-        case EBADF: return ERROR_INVALID_HANDLE;
-        case EINVAL: return ERROR_INVALID_PARAMETER;
-        case EBUSY:
-        case ETXTBSY: return ERROR_SHARING_VIOLATION;
-        default: return ERROR_GEN_FAILURE;
+    case ENOENT: return ParentExists(path) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return ERROR_ACCESS_DENIED;
+    case EEXIST: return ERROR_FILE_EXISTS;
+    case EMFILE:
+    case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
+    case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+    case ENOSPC:
+    case EFBIG:
+    case EDQUOT: return ERROR_DISK_FULL;
+    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF: return ERROR_INVALID_HANDLE;
+    case EINVAL: return ERROR_INVALID_PARAMETER;
+    case EBUSY:
+    case ETXTBSY: return ERROR_SHARING_VIOLATION;
+    default: return ERROR_GEN_FAILURE;
     }
 }
 
@@ -133,18 +133,18 @@ HANDLE WINAPI CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShar
 
     bool existedBefore = false;
     switch (dwCreationDisposition) {
-        case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
-        case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
-        case OPEN_EXISTING: break;
-        case OPEN_ALWAYS: flags |= O_CREAT; break;
-        case TRUNCATE_EXISTING:
-            if (!wantWrite) {  // Windows demands write access to truncate
-                SetLastError(ERROR_INVALID_PARAMETER);
-                return INVALID_HANDLE_VALUE;
-            }
-            flags |= O_TRUNC;
-            break;
-        default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
+    case CREATE_NEW: flags |= O_CREAT | O_EXCL; break;
+    case CREATE_ALWAYS: flags |= O_CREAT | O_TRUNC; break;
+    case OPEN_EXISTING: break;
+    case OPEN_ALWAYS: flags |= O_CREAT; break;
+    case TRUNCATE_EXISTING:
+        if (!wantWrite) {  // Windows demands write access to truncate
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return INVALID_HANDLE_VALUE;
+        }
+        flags |= O_TRUNC;
+        break;
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_HANDLE_VALUE;
     }
     if (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS) {
         struct stat st;
@@ -194,14 +194,14 @@ DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, PLONG lpDistance
                            : (int64_t)lDistanceToMove;
     int64_t base;
     switch (dwMoveMethod) {
-        case FILE_BEGIN: base = 0; break;
-        case FILE_CURRENT: base = lseek(file.fd, 0, SEEK_CUR); break;
-        case FILE_END: {
-            struct stat st;
-            base = fstat(file.fd, &st) == 0 ? (int64_t)st.st_size : -1;
-            break;
-        }
-        default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_SET_FILE_POINTER;
+    case FILE_BEGIN: base = 0; break;
+    case FILE_CURRENT: base = lseek(file.fd, 0, SEEK_CUR); break;
+    case FILE_END: {
+        struct stat st;
+        base = fstat(file.fd, &st) == 0 ? (int64_t)st.st_size : -1;
+        break;
+    }
+    default: SetLastError(ERROR_INVALID_PARAMETER); return INVALID_SET_FILE_POINTER;
     }
     if (base < 0) {
         SetLastError(ErrorFromErrno(errno, std::string()));

@@ -118,8 +118,7 @@ BOOL WINAPI QueryPerformanceFrequency(LARGE_INTEGER* lpFrequency) {
 HANDLE WINAPI GetCurrentProcess(void) { return kCurrentProcess; }
 HANDLE WINAPI GetCurrentThread(void) { return kCurrentThread; }
 
-BOOL WINAPI GetProcessAffinityMask(HANDLE hProcess, PDWORD_PTR lpProcessAffinityMask,
-                                   PDWORD_PTR lpSystemAffinityMask) {
+BOOL WINAPI GetProcessAffinityMask(HANDLE hProcess, PDWORD_PTR lpProcessAffinityMask, PDWORD_PTR lpSystemAffinityMask) {
     if (hProcess != kCurrentProcess) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;

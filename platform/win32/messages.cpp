@@ -9,8 +9,8 @@
 // listeners (the DirectInput keyboard among them), turns it into messages,
 // calls the window procedures for the sent ones (focus changes), and then
 // returns the first queued message that passes the filters.
-#include "common/winapi_internal.h"
 #include "common/keymap.h"
+#include "common/winapi_internal.h"
 #include "testing/win32_testing.h"
 #include "win32/win32_internal.h"
 
@@ -112,43 +112,43 @@ void PumpSdlEvents() {
 
 void TranslateSdlEvent(const SDL_Event& e, bool modal, std::vector<PendingSend>& sends) {
     switch (e.type) {
-        case SDL_KEYDOWN:
-        case SDL_KEYUP: {
-            if (modal) return;  // the modal loop has the keyboard
-            HWND hwnd = KeyboardTarget(e.key.windowID);
-            if (!hwnd) return;
-            bool down = e.type == SDL_KEYDOWN;
-            uint8_t vk = VirtualKeyFromSdl(e.key.keysym.scancode, e.key.keysym.sym);
-            if (vk == 0) return;
-            // Alt, F10 and everything typed with Alt held are system keys.
-            bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
-            bool system = vk == VK_MENU || vk == VK_F10 || alt;
-            UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
-            t_queue.posted.push_back(MakeMessage(hwnd, message, vk, KeyLParam(e.key, down)));
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        if (modal) return;  // the modal loop has the keyboard
+        HWND hwnd = KeyboardTarget(e.key.windowID);
+        if (!hwnd) return;
+        bool down = e.type == SDL_KEYDOWN;
+        uint8_t vk = VirtualKeyFromSdl(e.key.keysym.scancode, e.key.keysym.sym);
+        if (vk == 0) return;
+        // Alt, F10 and everything typed with Alt held are system keys.
+        bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+        bool system = vk == VK_MENU || vk == VK_F10 || alt;
+        UINT message = down ? (system ? WM_SYSKEYDOWN : WM_KEYDOWN) : (system ? WM_SYSKEYUP : WM_KEYUP);
+        t_queue.posted.push_back(MakeMessage(hwnd, message, vk, KeyLParam(e.key, down)));
+        return;
+    }
+    case SDL_WINDOWEVENT: {
+        HWND hwnd = WindowFromSdlId(e.window.windowID);
+        if (!hwnd) return;
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE: QueueCloseRequest(hwnd); return;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            g_keyboardWindow = hwnd;
+            sends.push_back({hwnd, WM_SETFOCUS, 0, 0});
             return;
-        }
-        case SDL_WINDOWEVENT: {
-            HWND hwnd = WindowFromSdlId(e.window.windowID);
-            if (!hwnd) return;
-            switch (e.window.event) {
-                case SDL_WINDOWEVENT_CLOSE: QueueCloseRequest(hwnd); return;
-                case SDL_WINDOWEVENT_FOCUS_GAINED:
-                    g_keyboardWindow = hwnd;
-                    sends.push_back({hwnd, WM_SETFOCUS, 0, 0});
-                    return;
-                case SDL_WINDOWEVENT_FOCUS_LOST:
-                    if (g_keyboardWindow == hwnd) g_keyboardWindow = nullptr;
-                    sends.push_back({hwnd, WM_KILLFOCUS, 0, 0});
-                    return;
-                default: return;
-            }
-        }
-        case SDL_QUIT:
-            // The last window was closed, or the session is ending: every
-            // window is asked to close, once.
-            for (HWND hwnd : LiveWindows()) QueueCloseRequest(hwnd);
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            if (g_keyboardWindow == hwnd) g_keyboardWindow = nullptr;
+            sends.push_back({hwnd, WM_KILLFOCUS, 0, 0});
             return;
         default: return;
+        }
+    }
+    case SDL_QUIT:
+        // The last window was closed, or the session is ending: every
+        // window is asked to close, once.
+        for (HWND hwnd : LiveWindows()) QueueCloseRequest(hwnd);
+        return;
+    default: return;
     }
 }
 
@@ -217,12 +217,12 @@ LRESULT WINAPI DispatchMessageA(const MSG* lpMsg) {
 
 LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     switch (Msg) {
-        case WM_CLOSE: DestroyWindow(hWnd); return 0;
-        case WM_SYSKEYDOWN:
-            // Alt+F4 asks the window to close, as the system menu does.
-            if (wParam == VK_F4 && (lParam & (1 << 29))) SendMessageA(hWnd, WM_CLOSE, 0, 0);
-            return 0;
-        default: return 0;
+    case WM_CLOSE: DestroyWindow(hWnd); return 0;
+    case WM_SYSKEYDOWN:
+        // Alt+F4 asks the window to close, as the system menu does.
+        if (wParam == VK_F4 && (lParam & (1 << 29))) SendMessageA(hWnd, WM_CLOSE, 0, 0);
+        return 0;
+    default: return 0;
     }
 }
 

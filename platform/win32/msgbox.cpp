@@ -98,8 +98,7 @@ TTF_Font* BoxFontOrNull() {
     if (!g_font.font)
         fprintf(stderr, "%s: message box: no usable font found through fontconfig\n", ProgramName());
     else
-        fprintf(stderr, "%s: message box: no Japanese font installed; Japanese text will not show\n",
-                ProgramName());
+        fprintf(stderr, "%s: message box: no Japanese font installed; Japanese text will not show\n", ProgramName());
     return g_font.font;
 }
 
@@ -222,8 +221,8 @@ void Layout(Box& box, const std::string& text) {
     }
 }
 
-void DrawTextAt(SDL_Renderer* r, TTF_Font* font, const std::string& s, SDL_Color color, int x, int y,
-                bool centred, const SDL_Rect* within) {
+void DrawTextAt(SDL_Renderer* r, TTF_Font* font, const std::string& s, SDL_Color color, int x, int y, bool centred,
+                const SDL_Rect* within) {
     if (s.empty()) return;
     SDL_Surface* surf = TTF_RenderUTF8_Blended(font, s.c_str(), color);
     if (!surf) return;
@@ -265,28 +264,35 @@ void DrawIcon(Box& box) {
     float cx = ir.x + ir.w / 2.0f, cy = ir.y + ir.h / 2.0f;
     const SDL_Color white = {255, 255, 255, 255}, black = {0, 0, 0, 255};
     switch (box.icon) {
-        case MB_ICONERROR: {
-            FillCircle(r, cx, cy, ir.w / 2.0f, {232, 17, 35, 255});
-            // A white cross: two thin quads.
-            float d = 7.0f, t = 1.6f;
-            FillPolygon(r, {{cx - d - t, cy - d + t}, {cx - d + t, cy - d - t}, {cx + d + t, cy + d - t}, {cx + d - t, cy + d + t}}, white);
-            FillPolygon(r, {{cx + d - t, cy - d - t}, {cx + d + t, cy - d + t}, {cx - d + t, cy + d + t}, {cx - d - t, cy + d - t}}, white);
-            break;
-        }
-        case MB_ICONWARNING:
-            FillPolygon(r, {{cx, (float)ir.y + 1}, {(float)(ir.x + ir.w), (float)(ir.y + ir.h - 2)}, {(float)ir.x, (float)(ir.y + ir.h - 2)}},
-                        {255, 185, 0, 255});
-            DrawTextAt(r, box.font, "!", black, 0, 0, true, &ir);
-            break;
-        case MB_ICONQUESTION:
-            FillCircle(r, cx, cy, ir.w / 2.0f, {0, 120, 215, 255});
-            DrawTextAt(r, box.font, "?", white, 0, 0, true, &ir);
-            break;
-        case MB_ICONINFORMATION:
-            FillCircle(r, cx, cy, ir.w / 2.0f, {0, 120, 215, 255});
-            DrawTextAt(r, box.font, "i", white, 0, 0, true, &ir);
-            break;
-        default: break;
+    case MB_ICONERROR: {
+        FillCircle(r, cx, cy, ir.w / 2.0f, {232, 17, 35, 255});
+        // A white cross: two thin quads.
+        float d = 7.0f, t = 1.6f;
+        FillPolygon(
+            r, {{cx - d - t, cy - d + t}, {cx - d + t, cy - d - t}, {cx + d + t, cy + d - t}, {cx + d - t, cy + d + t}},
+            white);
+        FillPolygon(
+            r, {{cx + d - t, cy - d - t}, {cx + d + t, cy - d + t}, {cx - d + t, cy + d + t}, {cx - d - t, cy + d - t}},
+            white);
+        break;
+    }
+    case MB_ICONWARNING:
+        FillPolygon(r,
+                    {{cx, (float)ir.y + 1},
+                     {(float)(ir.x + ir.w), (float)(ir.y + ir.h - 2)},
+                     {(float)ir.x, (float)(ir.y + ir.h - 2)}},
+                    {255, 185, 0, 255});
+        DrawTextAt(r, box.font, "!", black, 0, 0, true, &ir);
+        break;
+    case MB_ICONQUESTION:
+        FillCircle(r, cx, cy, ir.w / 2.0f, {0, 120, 215, 255});
+        DrawTextAt(r, box.font, "?", white, 0, 0, true, &ir);
+        break;
+    case MB_ICONINFORMATION:
+        FillCircle(r, cx, cy, ir.w / 2.0f, {0, 120, 215, 255});
+        DrawTextAt(r, box.font, "i", white, 0, 0, true, &ir);
+        break;
+    default: break;
     }
 }
 
@@ -307,8 +313,9 @@ void Draw(Box& box) {
     for (int i = 0; i < (int)box.buttons.size(); ++i) {
         const Button& b = box.buttons[i];
         bool focused = i == box.focus, hovered = i == box.hover, pressed = i == box.pressed && hovered;
-        SDL_Color fill = pressed ? SDL_Color{204, 228, 247, 255}
-                                 : (focused || hovered) ? SDL_Color{229, 241, 251, 255} : SDL_Color{225, 225, 225, 255};
+        SDL_Color fill = pressed                ? SDL_Color{204, 228, 247, 255}
+                         : (focused || hovered) ? SDL_Color{229, 241, 251, 255}
+                                                : SDL_Color{225, 225, 225, 255};
         SDL_Color border = (focused || hovered) ? SDL_Color{0, 120, 215, 255} : SDL_Color{173, 173, 173, 255};
         SDL_SetRenderDrawColor(r, fill.r, fill.g, fill.b, 255);
         SDL_RenderFillRect(r, &b.rect);
@@ -349,76 +356,76 @@ int HitButton(const Box& box, int x, int y) {
 int HandleEvent(Box& box, const SDL_Event& e, bool& dirty, std::vector<PendingSend>& sends) {
     const int n = (int)box.buttons.size();
     switch (e.type) {
-        case SDL_KEYDOWN: {
-            int sc = e.key.keysym.scancode;
-            // A key that was already down as the box opened (the Escape that
-            // asked to quit, say) does not answer it by repeating.
-            if (e.key.repeat) return 0;
-            if (sc >= 0 && sc < (int)box.held.size() && box.held[sc]) return 0;
-            switch (sc) {
-                case SDL_SCANCODE_RETURN:
-                case SDL_SCANCODE_KP_ENTER:
-                case SDL_SCANCODE_SPACE: return box.buttons[box.focus].id;
-                case SDL_SCANCODE_ESCAPE: return box.escapeAnswer;
-                case SDL_SCANCODE_LEFT:
-                case SDL_SCANCODE_UP:
-                    box.focus = (box.focus + n - 1) % n;
-                    dirty = true;
-                    return 0;
-                case SDL_SCANCODE_RIGHT:
-                case SDL_SCANCODE_DOWN:
-                    box.focus = (box.focus + 1) % n;
-                    dirty = true;
-                    return 0;
-                case SDL_SCANCODE_TAB:
-                    box.focus = (e.key.keysym.mod & KMOD_SHIFT) ? (box.focus + n - 1) % n : (box.focus + 1) % n;
-                    dirty = true;
-                    return 0;
-                default: return 0;
-            }
-        }
-        case SDL_KEYUP: {
-            int sc = e.key.keysym.scancode;
-            if (sc >= 0 && sc < (int)box.held.size()) box.held[sc] = false;
+    case SDL_KEYDOWN: {
+        int sc = e.key.keysym.scancode;
+        // A key that was already down as the box opened (the Escape that
+        // asked to quit, say) does not answer it by repeating.
+        if (e.key.repeat) return 0;
+        if (sc >= 0 && sc < (int)box.held.size() && box.held[sc]) return 0;
+        switch (sc) {
+        case SDL_SCANCODE_RETURN:
+        case SDL_SCANCODE_KP_ENTER:
+        case SDL_SCANCODE_SPACE: return box.buttons[box.focus].id;
+        case SDL_SCANCODE_ESCAPE: return box.escapeAnswer;
+        case SDL_SCANCODE_LEFT:
+        case SDL_SCANCODE_UP:
+            box.focus = (box.focus + n - 1) % n;
+            dirty = true;
             return 0;
-        }
-        case SDL_MOUSEMOTION:
-            if (e.motion.windowID == box.windowId) {
-                int hover = HitButton(box, e.motion.x, e.motion.y);
-                if (hover != box.hover) {
-                    box.hover = hover;
-                    dirty = true;
-                }
-            }
+        case SDL_SCANCODE_RIGHT:
+        case SDL_SCANCODE_DOWN:
+            box.focus = (box.focus + 1) % n;
+            dirty = true;
             return 0;
-        case SDL_MOUSEBUTTONDOWN:
-            if (e.button.windowID == box.windowId && e.button.button == SDL_BUTTON_LEFT) {
-                box.pressed = HitButton(box, e.button.x, e.button.y);
-                box.hover = box.pressed;
-                if (box.pressed >= 0) box.focus = box.pressed;
+        case SDL_SCANCODE_TAB:
+            box.focus = (e.key.keysym.mod & KMOD_SHIFT) ? (box.focus + n - 1) % n : (box.focus + 1) % n;
+            dirty = true;
+            return 0;
+        default: return 0;
+        }
+    }
+    case SDL_KEYUP: {
+        int sc = e.key.keysym.scancode;
+        if (sc >= 0 && sc < (int)box.held.size()) box.held[sc] = false;
+        return 0;
+    }
+    case SDL_MOUSEMOTION:
+        if (e.motion.windowID == box.windowId) {
+            int hover = HitButton(box, e.motion.x, e.motion.y);
+            if (hover != box.hover) {
+                box.hover = hover;
                 dirty = true;
             }
-            return 0;
-        case SDL_MOUSEBUTTONUP:
-            if (e.button.windowID == box.windowId && e.button.button == SDL_BUTTON_LEFT) {
-                int hit = HitButton(box, e.button.x, e.button.y);
-                int pressed = box.pressed;
-                box.pressed = -1;
+        }
+        return 0;
+    case SDL_MOUSEBUTTONDOWN:
+        if (e.button.windowID == box.windowId && e.button.button == SDL_BUTTON_LEFT) {
+            box.pressed = HitButton(box, e.button.x, e.button.y);
+            box.hover = box.pressed;
+            if (box.pressed >= 0) box.focus = box.pressed;
+            dirty = true;
+        }
+        return 0;
+    case SDL_MOUSEBUTTONUP:
+        if (e.button.windowID == box.windowId && e.button.button == SDL_BUTTON_LEFT) {
+            int hit = HitButton(box, e.button.x, e.button.y);
+            int pressed = box.pressed;
+            box.pressed = -1;
+            dirty = true;
+            if (pressed >= 0 && hit == pressed) return box.buttons[hit].id;
+        }
+        return 0;
+    case SDL_WINDOWEVENT:
+        if (e.window.windowID == box.windowId) {
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE) return box.escapeAnswer;  // the close box
+            if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
+                e.window.event == SDL_WINDOWEVENT_RESTORED)
                 dirty = true;
-                if (pressed >= 0 && hit == pressed) return box.buttons[hit].id;
-            }
             return 0;
-        case SDL_WINDOWEVENT:
-            if (e.window.windowID == box.windowId) {
-                if (e.window.event == SDL_WINDOWEVENT_CLOSE) return box.escapeAnswer;  // the close box
-                if (e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
-                    e.window.event == SDL_WINDOWEVENT_RESTORED)
-                    dirty = true;
-                return 0;
-            }
-            TranslateSdlEvent(e, true, sends);
-            return 0;
-        default: TranslateSdlEvent(e, true, sends); return 0;
+        }
+        TranslateSdlEvent(e, true, sends);
+        return 0;
+    default: TranslateSdlEvent(e, true, sends); return 0;
     }
 }
 
@@ -463,7 +470,8 @@ extern "C" int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UI
     box.font = font;
     UINT icon = uType & MB_ICONMASK;
     box.icon = (icon == MB_ICONERROR || icon == MB_ICONQUESTION || icon == MB_ICONWARNING || icon == MB_ICONINFORMATION)
-                   ? icon : 0;
+                   ? icon
+                   : 0;
     box.buttons.push_back({IDOK, "OK", {0, 0, 0, 0}});
     if (hasCancel) box.buttons.push_back({IDCANCEL, g_font.japanese ? "キャンセル" : "Cancel", {0, 0, 0, 0}});
     box.focus = (hasCancel && (uType & MB_DEFMASK) == MB_DEFBUTTON2) ? 1 : 0;

@@ -2,10 +2,10 @@
 // win32/ sees it; what other folders share with win32/ is in common/.
 #pragma once
 
-#include <windows.h>
 #include <stdint.h>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 #include "common/winapi_internal.h"
 

@@ -41,8 +41,7 @@ void WINAPI CoUninitialize(void) {
     if (t_com.count > 0) --t_com.count;
 }
 
-HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
-                                LPVOID* ppv) {
+HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv) {
     if (!ppv) return E_POINTER;
     *ppv = NULL;
     if (t_com.count <= 0) return CO_E_NOTINITIALIZED;

@@ -238,8 +238,8 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE CreateSourceVoice(IXAudio2SourceVoice** ppSourceVoice, const WAVEFORMATEX* pSourceFormat,
-                                                UINT32 Flags, float MaxFrequencyRatio,
-                                                IXAudio2VoiceCallback* pCallback, const XAUDIO2_VOICE_SENDS* pSendList,
+                                                UINT32 Flags, float MaxFrequencyRatio, IXAudio2VoiceCallback* pCallback,
+                                                const XAUDIO2_VOICE_SENDS* pSendList,
                                                 const XAUDIO2_EFFECT_CHAIN* pEffectChain) override {
         if (!ppSourceVoice) return XAUDIO2_E_INVALID_CALL;
         *ppSourceVoice = NULL;
@@ -272,8 +272,8 @@ public:
         if (feedsMaster && !master_) return XAUDIO2_E_INVALID_CALL;
 
         FAudioSourceVoice* fv = NULL;
-        const HRESULT hr = FromFAudio(FAudio_CreateSourceVoice(audio_, &fv, &format.Format, Flags, MaxFrequencyRatio,
-                                                               NULL, sends, NULL));
+        const HRESULT hr = FromFAudio(
+            FAudio_CreateSourceVoice(audio_, &fv, &format.Format, Flags, MaxFrequencyRatio, NULL, sends, NULL));
         if (FAILED(hr) || !fv) return FAILED(hr) ? hr : E_FAIL;
         SourceVoice* v = new SourceVoice(this, fv, format.Format.nBlockAlign, feedsMaster);
         sources_.push_back(v);

@@ -8,10 +8,10 @@
 #include "app/fade_testing.h"
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
 #include "device/keyboard.h"
 #include "dinput_testing.h"
 #include "win32_testing.h"
-#include "ci_skip.h"
 
 HWND MakeTestWindow();
 

@@ -9,8 +9,8 @@
 #include "app/debugtext_testing.h"
 #include "app/main.h"
 #include "app/main_testing.h"
-#include "win32_testing.h"
 #include "ci_skip.h"
+#include "win32_testing.h"
 
 HWND MakeTestWindow();
 
@@ -29,7 +29,7 @@ TEST(MainLoop, FramesAreDueEverySixtiethWithoutCatchUp) {
     EXPECT_FALSE(StartFrameIfDue(100.0166));
     EXPECT_TRUE(StartFrameIfDue(100.0167));
     EXPECT_FALSE(StartFrameIfDue(100.0333));
-    EXPECT_TRUE(StartFrameIfDue(100.5));  // late: one frame at once...
+    EXPECT_TRUE(StartFrameIfDue(100.5));     // late: one frame at once...
     EXPECT_FALSE(StartFrameIfDue(100.501));  // ...and no second one to make up
     EXPECT_FALSE(StartFrameIfDue(100.5166));
     EXPECT_TRUE(StartFrameIfDue(100.5167));

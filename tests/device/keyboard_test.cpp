@@ -7,11 +7,11 @@
 #include <string>
 
 #include "app/main.h"
+#include "ci_skip.h"
 #include "device/keyboard.h"
 #include "dinput_testing.h"
-#include "win32_testing.h"
-#include "ci_skip.h"
 #include "test_device.h"
+#include "win32_testing.h"
 
 namespace {
 

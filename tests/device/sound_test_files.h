@@ -71,7 +71,7 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
 }
 
 inline const char* const SOUND_TEST_FILES[4] = {"SE/BGM_TITLE.wav", "SE/BGM_GAME1.wav", "SE/BGM_GAME2.wav",
-                                               "SE/BGM_RESULT.wav"};
+                                                "SE/BGM_RESULT.wav"};
 
 // Makes a fresh directory with SE/ in it and works in it until destroyed.
 class ScratchWorkDir {

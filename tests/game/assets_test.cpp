@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/renderer.h"
+#include "ci_skip.h"
 #include "device/sound.h"
 #include "device/sound_testing.h"
 #include "harness.h"
@@ -13,7 +14,6 @@
 #include "winapi_testing.h"
 #include "world3d/model.h"
 #include "world3d/model_testing.h"
-#include "ci_skip.h"
 
 namespace {
 

@@ -24,6 +24,7 @@
 
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
 #include "cycle.h"
 #include "device/sound.h"
 #include "device/sound_testing.h"
@@ -33,7 +34,6 @@
 #include "win32_testing.h"
 #include "world3d/model.h"
 #include "world3d/model_testing.h"
-#include "ci_skip.h"
 
 namespace fs = std::filesystem;
 
@@ -78,8 +78,10 @@ public:
             fs::create_directories(m_dir / sub);
             for (const auto& e : fs::recursive_directory_iterator(run / sub)) {
                 const fs::path to = m_dir / fs::relative(e.path(), run);
-                if (e.is_directory()) fs::create_directories(to);
-                else fs::create_symlink(e.path(), to);
+                if (e.is_directory())
+                    fs::create_directories(to);
+                else
+                    fs::create_symlink(e.path(), to);
             }
         }
         const fs::path target = m_dir / broken;
@@ -147,8 +149,8 @@ struct Outcome {
     bool started = false;
     CycleResult cycle;
     std::vector<WinapiMessageBoxRecord> boxes;
-    bool slotEmpty = false;       // the texture's, model's or sound's own slot
-    bool othersLoaded = true;     // the other textures / models load; sounds load up to the failed one
+    bool slotEmpty = false;    // the texture's, model's or sound's own slot
+    bool othersLoaded = true;  // the other textures / models load; sounds load up to the failed one
     std::string printed;
 };
 
@@ -210,36 +212,36 @@ TEST_P(BadAssetTest, GameStartsPlaysACycleAndShowsOnlyItsOwnBox) {
         std::vector<std::string> shown;
         for (const WinapiMessageBoxRecord& b : run.boxes) shown.push_back(b.caption + ": " + b.text);
         switch (file.kind) {
-            case kTexture:  // one box at start-up, whatever failed
-                ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
-                EXPECT_EQ(shown[0], "エラー: いくつか読み込めなかったテクスチャファイルがあります");
-                EXPECT_EQ(run.boxes[0].flags, (UINT)MB_OK);
-                break;
-            case kModel:  // the model registry reports no failure of its own
-                EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
-                break;
-            case kSkin:  // one box each time a model naming the skin is loaded
-                EXPECT_FALSE(shown.empty());
-                for (const WinapiMessageBoxRecord& b : run.boxes) {
-                    EXPECT_EQ(b.caption + ": " + b.text, "エラー: マテリアルが読み込まれてないよ");
-                    EXPECT_EQ(b.flags, (UINT)MB_OK);
-                }
-                break;
-            case kSound:  // the warning of the step that failed, once
-                ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
-                EXPECT_EQ(run.boxes[0].caption, "警告！");
-                EXPECT_EQ(run.boxes[0].flags, (UINT)MB_ICONWARNING);
-                if (d == kMissing) {
-                    EXPECT_EQ(run.boxes[0].text, "サウンドデータファイルの生成に失敗！(1)");
-                } else {  // opened, then refused by one of the reading steps
-                    const std::set<std::string> reading = {
-                        "WAVEファイルのチェックに失敗！(1)", "WAVEファイルのチェックに失敗！(2)",
-                        "WAVEファイルのチェックに失敗！(3)", "フォーマットチェックに失敗！(1)",
-                        "フォーマットチェックに失敗！(2)", "オーディオデータ読み込みに失敗！(1)",
-                        "オーディオデータ読み込みに失敗！(2)"};
-                    EXPECT_EQ(reading.count(run.boxes[0].text), 1u) << run.boxes[0].text;
-                }
-                break;
+        case kTexture:  // one box at start-up, whatever failed
+            ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
+            EXPECT_EQ(shown[0], "エラー: いくつか読み込めなかったテクスチャファイルがあります");
+            EXPECT_EQ(run.boxes[0].flags, (UINT)MB_OK);
+            break;
+        case kModel:  // the model registry reports no failure of its own
+            EXPECT_TRUE(shown.empty()) << ::testing::PrintToString(shown);
+            break;
+        case kSkin:  // one box each time a model naming the skin is loaded
+            EXPECT_FALSE(shown.empty());
+            for (const WinapiMessageBoxRecord& b : run.boxes) {
+                EXPECT_EQ(b.caption + ": " + b.text, "エラー: マテリアルが読み込まれてないよ");
+                EXPECT_EQ(b.flags, (UINT)MB_OK);
+            }
+            break;
+        case kSound:  // the warning of the step that failed, once
+            ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
+            EXPECT_EQ(run.boxes[0].caption, "警告！");
+            EXPECT_EQ(run.boxes[0].flags, (UINT)MB_ICONWARNING);
+            if (d == kMissing) {
+                EXPECT_EQ(run.boxes[0].text, "サウンドデータファイルの生成に失敗！(1)");
+            } else {  // opened, then refused by one of the reading steps
+                const std::set<std::string> reading = {
+                    "WAVEファイルのチェックに失敗！(1)",  "WAVEファイルのチェックに失敗！(2)",
+                    "WAVEファイルのチェックに失敗！(3)",  "フォーマットチェックに失敗！(1)",
+                    "フォーマットチェックに失敗！(2)",    "オーディオデータ読み込みに失敗！(1)",
+                    "オーディオデータ読み込みに失敗！(2)"};
+                EXPECT_EQ(reading.count(run.boxes[0].text), 1u) << run.boxes[0].text;
+            }
+            break;
         }
     }
 }
@@ -248,9 +250,8 @@ TEST_P(BadAssetTest, GameStartsPlaysACycleAndShowsOnlyItsOwnBox) {
 INSTANTIATE_TEST_SUITE_P(EveryFile, BadAssetTest, ::testing::Range(0, TEXTURE_MAX + MODEL_COUNT + 4 + BGM_COUNT),
                          [](const ::testing::TestParamInfo<int>& info) {
                              const std::vector<AssetFile> files = AllAssets();
-                             std::string name = (size_t)info.param < files.size()
-                                                    ? files[(size_t)info.param].path
-                                                    : "row_" + std::to_string(info.param);
+                             std::string name = (size_t)info.param < files.size() ? files[(size_t)info.param].path
+                                                                                  : "row_" + std::to_string(info.param);
                              for (char& c : name)
                                  if (!isalnum((unsigned char)c)) c = '_';
                              return name;

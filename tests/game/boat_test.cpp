@@ -8,6 +8,7 @@
 #include "app/renderer.h"
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
 #include "device/keyboard.h"
 #include "game/fish.h"
 #include "game/player.h"
@@ -15,7 +16,6 @@
 #include "game/radar.h"
 #include "game/radar_testing.h"
 #include "harness.h"
-#include "ci_skip.h"
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"
 #include "winapi_testing.h"
@@ -302,11 +302,10 @@ TEST_F(RadarPixelsTest, RadarDrawsTheArrowAndMarkersOnTheirPixels) {
     const std::vector<uint32_t> drawn = RadarPixels(DrawRadar);
     UninitRadar();
     // Radar points worked out from the fish table: ((x + 150) x 5/6, (150 - z) x 5/6).
-    const float marks[13][2] = {{208.333333f, 125.0f}, {191.666667f, 125.0f}, {25.0f, 125.0f},
-                                {41.666667f, 125.0f},  {125.0f, 25.0f},       {125.0f, 41.666667f},
-                                {125.0f, 208.333333f}, {125.0f, 191.666667f}, {125.0f, 125.0f},
-                                {75.0f, 75.0f},        {75.0f, 175.0f},       {175.0f, 75.0f},
-                                {175.0f, 175.0f}};
+    const float marks[13][2] = {
+        {208.333333f, 125.0f}, {191.666667f, 125.0f}, {25.0f, 125.0f},       {41.666667f, 125.0f}, {125.0f, 25.0f},
+        {125.0f, 41.666667f},  {125.0f, 208.333333f}, {125.0f, 191.666667f}, {125.0f, 125.0f},     {75.0f, 75.0f},
+        {75.0f, 175.0f},       {175.0f, 75.0f},       {175.0f, 175.0f}};
     const std::vector<uint32_t> expected = RadarPixels([&marks] {
         DrawSprite(TEXTURE_RADERGRID, 1380.0f, 0.0f);
         // The boat at (0, -20) heading 0: radar point (125, 141.67), corner 12.5 up and left.

@@ -90,9 +90,7 @@ private:
 FrameClock::FrameClock() { WinapiTest_SetFakeCounter(true, g_ticks); }
 FrameClock::~FrameClock() { WinapiTest_SetFakeCounter(false, 0); }
 
-CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame) {
-    return Cycle(h, afterFrame).Play();
-}
+CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame) { return Cycle(h, afterFrame).Play(); }
 
 KeySet SteerKeys(float x, float z) {
     const D3DXVECTOR3 pos = GetPlayerPosition();

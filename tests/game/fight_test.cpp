@@ -7,6 +7,7 @@
 #include "app/renderer.h"
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
 #include "device/keyboard.h"
 #include "game/fish.h"
 #include "game/fish_testing.h"
@@ -16,7 +17,6 @@
 #include "game/player_testing.h"
 #include "harness.h"
 #include "winapi_testing.h"
-#include "ci_skip.h"
 
 namespace {
 
@@ -266,7 +266,6 @@ TEST_F(FightTest, TensionBreaksTheLineAtTwoHundred) {
     EXPECT_EQ(GetTension(), 200);
     EXPECT_TRUE(EndRequested()) << "the line breaks at exactly 200";
     EXPECT_EQ(GetCatchScore(), 0);
-
 }
 
 TEST_F(FightTest, StrikeCutInShowsForTheFirstSixtyFightFrames) {

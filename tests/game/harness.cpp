@@ -3,11 +3,11 @@
 
 #include "app/main.h"
 #include "app/scene.h"
+#include "d3d9_testing.h"
 #include "device/keyboard.h"
+#include "test_device.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
-#include "d3d9_testing.h"
-#include "test_device.h"
 #include "winapi_testing.h"
 
 #include <stdio.h>

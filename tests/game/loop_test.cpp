@@ -14,12 +14,12 @@
 #include "app/scene.h"
 #include "app/scene_testing.h"
 #include "app/timer.h"
-#include "device/keyboard.h"
 #include "ci_skip.h"
+#include "device/keyboard.h"
 #include "harness.h"
-#include "ui2d/texture.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
+#include "ui2d/texture.h"
 #include "winapi_testing.h"
 
 namespace {

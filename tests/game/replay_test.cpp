@@ -14,18 +14,17 @@
 #include "app/main.h"
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
+#include "cycle.h"
 #include "device/keyboard.h"
 #include "game/fish.h"
 #include "game/player.h"
 #include "game/player_testing.h"
-#include "cycle.h"
 #include "harness.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
-#include "ci_skip.h"
 
 namespace {
-
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path);

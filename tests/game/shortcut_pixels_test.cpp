@@ -13,6 +13,7 @@
 #include "app/renderer.h"
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
 #include "d3d9_testing.h"
 #include "device/keyboard.h"
 #include "game/player.h"
@@ -20,7 +21,6 @@
 #include "harness.h"
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"
-#include "ci_skip.h"
 
 namespace {
 

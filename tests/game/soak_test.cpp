@@ -16,10 +16,10 @@
 
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
 #include "cycle.h"
 #include "harness.h"
 #include "winapi_testing.h"
-#include "ci_skip.h"
 
 namespace {
 

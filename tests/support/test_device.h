@@ -4,8 +4,8 @@
 // Tests that only need Direct3D's behaviour use the null back end.
 #pragma once
 
-#include <windows.h>
 #include <d3d9.h>
+#include <windows.h>
 
 #include <string>
 

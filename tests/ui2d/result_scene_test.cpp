@@ -15,14 +15,14 @@
 #include "app/fade_testing.h"
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
 #include "device/sound.h"
-#include "device/sound_testing.h"
 #include "device/sound_test_files.h"
+#include "device/sound_testing.h"
 #include "title_result_keys.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
 #include "ui2d/texture.h"
-#include "ci_skip.h"
 
 namespace {
 
@@ -307,8 +307,10 @@ TEST(ResultScene, EntryRestartsTheTitleMusicAndSpaceFadesToTheTitle) {
     // The name is final from here: arrows during the fade change nothing.
     const BYTE duringFade[16] = {DIK_LEFT, 0, DIK_UP, 0, DIK_LEFT, DIK_DOWN, 0, DIK_RIGHT};
     for (int i = 0; i < 16; i++) {
-        if (duringFade[i]) keys.Frame({duringFade[i]});
-        else keys.Frame({});
+        if (duringFade[i])
+            keys.Frame({duringFade[i]});
+        else
+            keys.Frame({});
         UpdateResult();
         UpdateFade();
     }

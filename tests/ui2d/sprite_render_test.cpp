@@ -23,13 +23,13 @@
 #include "app/main.h"
 #include "app/renderer.h"
 #include "app/scene.h"
+#include "ci_skip.h"
 #include "d3d9_testing.h"
+#include "test_device.h"
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"
 #include "ui2d/texture_testing.h"
 #include "win32_testing.h"
-#include "ci_skip.h"
-#include "test_device.h"
 
 namespace {
 
@@ -51,7 +51,9 @@ void WriteImage(int index, int width, int height, Colour colour) {
     std::string path = GetTexturePath(index);
     bool jpg = path.substr(path.size() - 4) == ".jpg";
     ASSERT_NE(jpg ? stbi_write_jpg(path.c_str(), width, height, 4, rgba.data(), 90)
-                  : stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4), 0) << path;
+                  : stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4),
+              0)
+        << path;
 }
 
 class SpriteRenderTest : public ::testing::Test {
@@ -102,8 +104,10 @@ protected:
     // Writes every file but `skip` (small, of the wrong size) and the test images; loads.
     int WriteAndLoad(int skip) {
         for (int i = 0; i < TEXTURE_MAX; i++) {
-            if (i == skip) unlink(GetTexturePath(i));
-            else WriteImage(i, 8, 4, [](int) { return 0xFFC86432u; });
+            if (i == skip)
+                unlink(GetTexturePath(i));
+            else
+                WriteImage(i, 8, 4, [](int) { return 0xFFC86432u; });
         }
         if (skip != TEXTURE_CURSOL) WriteImage(TEXTURE_CURSOL, 50, 50, [](int) { return kRed; });  // twice its size
         WriteImage(TEXTURE_FISH, 25, 25, [](int) { return 0x80FF0000u; });

@@ -47,8 +47,10 @@ TEST(SpriteVertices, RotateAtAngleZeroAndScaleOneEqualsTheCut) {
         MakeSpriteRotateVertices(rotated, (int)a[0], a[1], a[2], (int)a[3], (int)a[4], (int)a[5], (int)a[6], a[7], a[8],
                                  1.0f, 1.0f, 0.0f);
         MakeSpriteCutVertices(cut, (int)a[0], a[1], a[2], (int)a[3], (int)a[4], (int)a[5], (int)a[6]);
-        ExpectQuad(rotated, {{cut[0].x, cut[0].y, cut[0].u, cut[0].v}, {cut[1].x, cut[1].y, cut[1].u, cut[1].v},
-                             {cut[2].x, cut[2].y, cut[2].u, cut[2].v}, {cut[3].x, cut[3].y, cut[3].u, cut[3].v}});
+        ExpectQuad(rotated, {{cut[0].x, cut[0].y, cut[0].u, cut[0].v},
+                             {cut[1].x, cut[1].y, cut[1].u, cut[1].v},
+                             {cut[2].x, cut[2].y, cut[2].u, cut[2].v},
+                             {cut[3].x, cut[3].y, cut[3].u, cut[3].v}});
     }
 }
 

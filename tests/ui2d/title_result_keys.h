@@ -10,8 +10,8 @@
 
 #include "app/main.h"
 #include "device/keyboard.h"
-#include "winapi_testing.h"
 #include "test_device.h"
+#include "winapi_testing.h"
 
 class SceneKeyboard {
 public:

@@ -9,14 +9,14 @@
 #include "app/fade_testing.h"
 #include "app/scene.h"
 #include "app/scene_testing.h"
+#include "ci_skip.h"
 #include "device/sound.h"
-#include "device/sound_testing.h"
 #include "device/sound_test_files.h"
+#include "device/sound_testing.h"
 #include "title_result_keys.h"
 #include "ui2d/texture.h"
 #include "ui2d/title.h"
 #include "ui2d/title_testing.h"
-#include "ci_skip.h"
 
 namespace {
 
@@ -111,9 +111,9 @@ TEST(TitleScene, PicturePhasesOfEveryHundredFrames) {
         int counter;
         bool secondFish;
         bool prompt;
-    } expects[] = {{1, false, true},    {14, false, true}, {15, true, true},   {19, true, true},
-                   {21, true, true},    {22, false, true}, {79, false, true},  {80, false, false},
-                   {99, false, false},  {100, false, true}, {115, true, true}, {180, false, false}};
+    } expects[] = {{1, false, true},   {14, false, true},  {15, true, true},  {19, true, true},
+                   {21, true, true},   {22, false, true},  {79, false, true}, {80, false, false},
+                   {99, false, false}, {100, false, true}, {115, true, true}, {180, false, false}};
     int counter = 0;
     for (const Expect& e : expects) {
         RunTitleFrames(e.counter - counter);

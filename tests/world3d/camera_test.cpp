@@ -1,26 +1,24 @@
 // Chase camera: the first frames after InitCamera and how it follows the boat.
 #include <math.h>
 
+#include "ci_skip.h"
 #include "device/keyboard.h"
 #include "game/player.h"
 #include "scenery_device.h"
 #include "winapi_testing.h"
 #include "world3d/camera.h"
 #include "world3d/camera_testing.h"
-#include "ci_skip.h"
 
 namespace {
 
-D3DXMATRIX LookAt(D3DXVECTOR3 eye, D3DXVECTOR3 at)
-{
+D3DXMATRIX LookAt(D3DXVECTOR3 eye, D3DXVECTOR3 at) {
     D3DXMATRIX m;
     D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
     D3DXMatrixLookAtLH(&m, &eye, &at, &up);
     return m;
 }
 
-void ExpectMatrixNear(const D3DXMATRIX& actual, const D3DXMATRIX& expected)
-{
+void ExpectMatrixNear(const D3DXMATRIX& actual, const D3DXMATRIX& expected) {
     for (int r = 0; r < 4; r++) {
         for (int c = 0; c < 4; c++) {
             EXPECT_NEAR(actual.m[r][c], expected.m[r][c], 1e-4f) << "element " << r << "," << c;
@@ -28,8 +26,7 @@ void ExpectMatrixNear(const D3DXMATRIX& actual, const D3DXMATRIX& expected)
     }
 }
 
-void ExpectVectorNear(const D3DXVECTOR3& actual, const D3DXVECTOR3& expected)
-{
+void ExpectVectorNear(const D3DXVECTOR3& actual, const D3DXVECTOR3& expected) {
     EXPECT_NEAR(actual.x, expected.x, 1e-4f);
     EXPECT_NEAR(actual.y, expected.y, 1e-4f);
     EXPECT_NEAR(actual.z, expected.z, 1e-4f);
@@ -37,8 +34,7 @@ void ExpectVectorNear(const D3DXVECTOR3& actual, const D3DXVECTOR3& expected)
 
 class CameraTest : public SceneryDeviceTest {};
 
-TEST_F(CameraTest, FirstFrameLooksFromTheDefaultThenSettlesBehindTheBoat)
-{
+TEST_F(CameraTest, FirstFrameLooksFromTheDefaultThenSettlesBehindTheBoat) {
     InitPlayer();  // the boat at (0, 0.5, -20) facing +z
     InitCamera();
     UpdateCamera();
@@ -70,8 +66,7 @@ TEST_F(CameraTest, FirstFrameLooksFromTheDefaultThenSettlesBehindTheBoat)
     ExpectMatrixNear(GetViewMatrix(), LookAt(D3DXVECTOR3(0, 3, -6), D3DXVECTOR3(0, 3, 0)));
 }
 
-TEST_F(CameraTest, FollowsATurningBoatOneFrameLateWithoutTilting)
-{
+TEST_F(CameraTest, FollowsATurningBoatOneFrameLateWithoutTilting) {
     if (!EnsureSceneryKeyboard()) {
         SKIP_OR_FAIL_IN_CI() << "no keyboard device";
     }

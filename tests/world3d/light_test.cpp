@@ -14,8 +14,7 @@ namespace {
 
 const float AMBIENT[3] = {0x44 / 255.0f, 0x33 / 255.0f, 0x55 / 255.0f};
 
-int Expected(float value)
-{
+int Expected(float value) {
     if (value > 1.0f) {
         value = 1.0f;
     }
@@ -24,8 +23,7 @@ int Expected(float value)
 
 class LightTest : public SceneryDeviceTest {};
 
-TEST_F(LightTest, FacesTurnedUpAreLitAndOthersGetOnlyTheAmbientTerm)
-{
+TEST_F(LightTest, FacesTurnedUpAreLitAndOthersGetOnlyTheAmbientTerm) {
     const std::string dir = EnterTempWorkingDirectory();
     mkdir("model", 0755);
     // Two rows of three quads (normal up, sideways, down): white and grey.
@@ -34,14 +32,13 @@ TEST_F(LightTest, FacesTurnedUpAreLitAndOthersGetOnlyTheAmbientTerm)
     std::vector<TestQuad> quads;
     for (int row = 0; row < 2; row++) {
         for (int column = 0; column < 3; column++) {
-            TestQuad q = {(column - 1) * 6.0f, row == 0 ? 3.0f : -3.0f, 2.0f,
-                          normals[column][0], normals[column][1], normals[column][2], row};
+            TestQuad q = {(column - 1) * 6.0f, row == 0 ? 3.0f : -3.0f, 2.0f, normals[column][0],
+                          normals[column][1],  normals[column][2],      row};
             quads.push_back(q);
         }
     }
-    WriteTextFile(GetModelFile(MODEL_PLAYER),
-                  MakeXFile(quads, {PlainMaterial(greys[0], greys[0], greys[0]),
-                                    PlainMaterial(greys[1], greys[1], greys[1])}));
+    WriteTextFile(GetModelFile(MODEL_PLAYER), MakeXFile(quads, {PlainMaterial(greys[0], greys[0], greys[0]),
+                                                                PlainMaterial(greys[1], greys[1], greys[1])}));
     LoadModel(MODEL_PLAYER);
     ASSERT_TRUE(IsModelLoaded(MODEL_PLAYER));
 
@@ -62,8 +59,8 @@ TEST_F(LightTest, FacesTurnedUpAreLitAndOthersGetOnlyTheAmbientTerm)
         for (int column = 0; column < 3; column++) {
             SCOPED_TRACE(testing::Message() << "row " << row << ", column " << column);
             int x = 0, y = 0;
-            ASSERT_TRUE(ProjectToScreen(D3DXVECTOR3(quads[row * 3 + column].cx, 0, quads[row * 3 + column].cz),
-                                        view, projection, &x, &y));
+            ASSERT_TRUE(ProjectToScreen(D3DXVECTOR3(quads[row * 3 + column].cx, 0, quads[row * 3 + column].cz), view,
+                                        projection, &x, &y));
             const uint32_t pixel = ReadPixel(x, y);
             const float grey = greys[row];
             const float diffuse = column == 0 ? grey : 0.0f;  // only the face turned up

@@ -2,19 +2,18 @@
 // the strip's winding, and what a draw sets.
 #include <math.h>
 
+#include "ci_skip.h"
 #include "device/keyboard.h"
 #include "scenery_device.h"
 #include "winapi_testing.h"
 #include "world3d/mesh.h"
 #include "world3d/mesh_testing.h"
-#include "ci_skip.h"
 
 namespace {
 
 class MeshTest : public SceneryDeviceTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SceneryDeviceTest::SetUp();
         if (IsSkipped()) {
             return;
@@ -30,8 +29,7 @@ protected:
     std::vector<WORD> Indices(int slot) { return ReadIndices(GetMeshIndexBuffer(slot)); }
 };
 
-D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b)
-{
+D3DXVECTOR3 Cross(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
     D3DXVECTOR3 out;
     D3DXVec3Cross(&out, &a, &b);
     return out;
@@ -45,8 +43,7 @@ struct StripFace {
     D3DXVECTOR3 centre;
 };
 std::vector<StripFace> StripFaces(const std::vector<Vertex3D>& vertices, const std::vector<WORD>& indices,
-                                  int triangles)
-{
+                                  int triangles) {
     std::vector<StripFace> faces;
     for (int i = 0; i < triangles; i++) {
         WORD a = indices[i], b = indices[i + 1], c = indices[i + 2];
@@ -66,8 +63,7 @@ std::vector<StripFace> StripFaces(const std::vector<Vertex3D>& vertices, const s
     return faces;
 }
 
-TEST_F(MeshTest, SlotsHoldTheCountsOfTheStagesGrids)
-{
+TEST_F(MeshTest, SlotsHoldTheCountsOfTheStagesGrids) {
     struct Expect {
         int slot, vertices, indices, triangles;
     } expected[] = {{MESH_FIELD, 36, 68, 66}, {MESH_CYLINDER, 18, 26, 24}, {MESH_DOME, 441, 878, 876}};
@@ -92,8 +88,7 @@ TEST_F(MeshTest, SlotsHoldTheCountsOfTheStagesGrids)
     }
 }
 
-TEST_F(MeshTest, StripRunsBandByBandLowerRowFirstWithJoins)
-{
+TEST_F(MeshTest, StripRunsBandByBandLowerRowFirstWithJoins) {
     // Field: 6 vertices per row.
     std::vector<WORD> field = Indices(MESH_FIELD);
     ASSERT_EQ(field.size(), 68u);
@@ -118,8 +113,7 @@ TEST_F(MeshTest, StripRunsBandByBandLowerRowFirstWithJoins)
     }
 }
 
-TEST_F(MeshTest, FacesTurnTheirVisibleSideToTheViewerInside)
-{
+TEST_F(MeshTest, FacesTurnTheirVisibleSideToTheViewerInside) {
     // Seen from above for the ground.
     std::vector<StripFace> field = StripFaces(Vertices(MESH_FIELD), Indices(MESH_FIELD), 66);
     EXPECT_EQ(field.size(), 50u);
@@ -129,8 +123,7 @@ TEST_F(MeshTest, FacesTurnTheirVisibleSideToTheViewerInside)
     // Seen from the axis for the ring and the dome.
     for (int slot : {MESH_CYLINDER, MESH_DOME}) {
         SCOPED_TRACE(slot);
-        std::vector<StripFace> faces =
-            StripFaces(Vertices(slot), Indices(slot), GetMeshPrimitiveCount(slot));
+        std::vector<StripFace> faces = StripFaces(Vertices(slot), Indices(slot), GetMeshPrimitiveCount(slot));
         EXPECT_GT(faces.size(), 0u);
         for (const StripFace& face : faces) {
             const float outward = face.normal.x * face.centre.x + face.normal.z * face.centre.z;
@@ -139,8 +132,7 @@ TEST_F(MeshTest, FacesTurnTheirVisibleSideToTheViewerInside)
     }
 }
 
-TEST_F(MeshTest, GroundIsASquareAtHeightMinusOneTexturedByWorldPosition)
-{
+TEST_F(MeshTest, GroundIsASquareAtHeightMinusOneTexturedByWorldPosition) {
     std::vector<Vertex3D> v = Vertices(MESH_FIELD);
     ASSERT_EQ(v.size(), 36u);
     // Row 0 is the far edge, column 0 the left edge.
@@ -164,8 +156,7 @@ TEST_F(MeshTest, GroundIsASquareAtHeightMinusOneTexturedByWorldPosition)
     }
 }
 
-TEST_F(MeshTest, MountainRingClosesAtTheSeamWithDifferentU)
-{
+TEST_F(MeshTest, MountainRingClosesAtTheSeamWithDifferentU) {
     std::vector<Vertex3D> v = Vertices(MESH_CYLINDER);
     ASSERT_EQ(v.size(), 18u);
     for (int z = 0; z <= 2; z++) {
@@ -190,8 +181,7 @@ TEST_F(MeshTest, MountainRingClosesAtTheSeamWithDifferentU)
     EXPECT_NEAR(v[1].position.x, 200.0f * sinf(72.0f * 0.017453292f), 1e-2f);
 }
 
-TEST_F(MeshTest, DomeRisesFromTheRimToTheApex)
-{
+TEST_F(MeshTest, DomeRisesFromTheRimToTheApex) {
     std::vector<Vertex3D> v = Vertices(MESH_DOME);
     ASSERT_EQ(v.size(), 441u);
     for (int x = 0; x <= 20; x++) {
@@ -212,9 +202,10 @@ TEST_F(MeshTest, DomeRisesFromTheRimToTheApex)
     // row from z x 10 / 21 x 2; subtracting 100 before h would put rows 2-5,
     // 7-9 and 11 one float step off.
     const float rowHeight[20] = {
-        0x1.8c30c4p+6f, 0x1.849248p+6f, 0x1.792494p+6f, 0x1.69e7ap+6f,   0x1.56db6cp+6f,  0x1.4p+6f,     0x1.255554p+6f,
-        0x1.06db7p+6f,  0x1.c9249p+5f,  0x1.7cf3dp+5f,  0x1.29249p+5f,   0x1.9b6db8p+4f,  0x1.aaaabp+3f, 0.0f,
-        -0x1.c9249p+3f, -0x1.d8618p+4f, -0x1.6db6d8p+5f, -0x1.f6db68p+5f, -0x1.43cf38p+6f, -0x1.8ffffcp+6f};
+        0x1.8c30c4p+6f,  0x1.849248p+6f, 0x1.792494p+6f, 0x1.69e7ap+6f,  0x1.56db6cp+6f,  0x1.4p+6f,
+        0x1.255554p+6f,  0x1.06db7p+6f,  0x1.c9249p+5f,  0x1.7cf3dp+5f,  0x1.29249p+5f,   0x1.9b6db8p+4f,
+        0x1.aaaabp+3f,   0.0f,           -0x1.c9249p+3f, -0x1.d8618p+4f, -0x1.6db6d8p+5f, -0x1.f6db68p+5f,
+        -0x1.43cf38p+6f, -0x1.8ffffcp+6f};
     for (int z = 1; z <= 20; z++)
         for (int x = 0; x <= 20; x++) EXPECT_EQ(v[z * 21 + x].position.y, rowHeight[z - 1]) << z << ", " << x;
     // Each ring lower and wider than the one above.
@@ -226,8 +217,7 @@ TEST_F(MeshTest, DomeRisesFromTheRimToTheApex)
     }
 }
 
-TEST_F(MeshTest, DrawUsesOneUnlitCallAndEmptySlotsDrawNothing)
-{
+TEST_F(MeshTest, DrawUsesOneUnlitCallAndEmptySlotsDrawNothing) {
     BeginTestFrame(0xFF000000);
     Device()->SetRenderState(D3DRS_LIGHTING, TRUE);
     const uint64_t before = WinapiTest_DrawCallCount(Device());
@@ -254,8 +244,7 @@ TEST_F(MeshTest, DrawUsesOneUnlitCallAndEmptySlotsDrawNothing)
     EndTestFrame();
 }
 
-TEST_F(MeshTest, GridsThatDoNotFitLeaveTheSlotEmpty)
-{
+TEST_F(MeshTest, GridsThatDoNotFitLeaveTheSlotEmpty) {
     // 301 x 301 vertices would overflow 16-bit indices; 0 columns has no ring.
     InitMeshField(1.0f, 300, 300);
     EXPECT_EQ(GetMeshVertexBuffer(MESH_FIELD), nullptr);
@@ -272,8 +261,7 @@ TEST_F(MeshTest, GridsThatDoNotFitLeaveTheSlotEmpty)
     EXPECT_EQ(Vertices(MESH_FIELD).size(), 12u);
 }
 
-TEST_F(MeshTest, HoldingCShowsWireframeAndReleasingItRestoresSolid)
-{
+TEST_F(MeshTest, HoldingCShowsWireframeAndReleasingItRestoresSolid) {
     if (!EnsureSceneryKeyboard()) {
         SKIP_OR_FAIL_IN_CI() << "no keyboard device";
     }

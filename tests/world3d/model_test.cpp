@@ -20,8 +20,7 @@ const char* const CAPTION_ERROR = "エラー";
 
 class ModelTest : public SceneryDeviceTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SceneryDeviceTest::SetUp();
         if (IsSkipped()) {
             return;
@@ -29,22 +28,19 @@ protected:
         m_dir = EnterTempWorkingDirectory();
         mkdir("model", 0755);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (int i = 0; i < MODEL_COUNT; i++) {
             ReleaseModel(i);
         }
         RemoveTempWorkingDirectory(m_dir);
     }
 
-    void WriteModel(int index, const std::vector<TestQuad>& quads, const std::vector<TestMaterial>& materials)
-    {
+    void WriteModel(int index, const std::vector<TestQuad>& quads, const std::vector<TestMaterial>& materials) {
         WriteTextFile(GetModelFile(index), MakeXFile(quads, materials));
     }
 
     // A 2 x 2 opaque PNG in the working directory.
-    void WritePng(const char* name)
-    {
+    void WritePng(const char* name) {
         const unsigned char pixels[16] = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
         ASSERT_NE(stbi_write_png(name, 2, 2, 4, pixels, 8), 0);
     }
@@ -52,8 +48,7 @@ protected:
     std::string m_dir;
 };
 
-std::vector<TestQuad> OneQuadPerMaterial(int materials)
-{
+std::vector<TestQuad> OneQuadPerMaterial(int materials) {
     std::vector<TestQuad> quads;
     for (int m = 0; m < materials; m++) {
         TestQuad q = {m * 3.0f, 0.0f, 1.0f, 0.0f, 1.0f, 0.0f, m};
@@ -62,8 +57,7 @@ std::vector<TestQuad> OneQuadPerMaterial(int materials)
     return quads;
 }
 
-int CountBoxes(const char* text)
-{
+int CountBoxes(const char* text) {
     int n = 0;
     for (const WinapiMessageBoxRecord& box : WinapiTest_MessageBoxes()) {
         if (box.text == text) {
@@ -73,8 +67,7 @@ int CountBoxes(const char* text)
     return n;
 }
 
-TEST(ModelTable, RowsNameTheGamesFilesInFamilyOrder)
-{
+TEST(ModelTable, RowsNameTheGamesFilesInFamilyOrder) {
     EXPECT_STREQ(GetModelFile(MODEL_PLAYER), "model/Player.x");
     EXPECT_STREQ(GetModelFile(MODEL_TITLE), "model/title.x");
     EXPECT_STREQ(GetModelFile(MODEL_ROD), "model/sao.x");
@@ -99,8 +92,7 @@ TEST(ModelTable, RowsNameTheGamesFilesInFamilyOrder)
     EXPECT_EQ(GetModelFile(MODEL_COUNT), nullptr);
 }
 
-TEST_F(ModelTest, MissingOrBrokenFileLeavesTheSlotEmptyAndHarmless)
-{
+TEST_F(ModelTest, MissingOrBrokenFileLeavesTheSlotEmptyAndHarmless) {
     WriteTextFile(GetModelFile(MODEL_ROD), "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;");  // cut short
     const uint64_t before = WinapiTest_DrawCallCount(Device());
     for (int index : {(int)MODEL_FLOAT, (int)MODEL_ROD}) {
@@ -130,8 +122,7 @@ TEST_F(ModelTest, MissingOrBrokenFileLeavesTheSlotEmptyAndHarmless)
     EXPECT_EQ(WinapiTest_DrawCallCount(Device()), before);
 }
 
-TEST_F(ModelTest, LoadingALoadedSlotReleasesWhatItHeld)
-{
+TEST_F(ModelTest, LoadingALoadedSlotReleasesWhatItHeld) {
     WriteModel(MODEL_TITLE, OneQuadPerMaterial(1), {PlainMaterial(1, 0, 0)});
     LoadModel(MODEL_TITLE);
     ASSERT_TRUE(IsModelLoaded(MODEL_TITLE));
@@ -158,8 +149,7 @@ TEST_F(ModelTest, LoadingALoadedSlotReleasesWhatItHeld)
     EXPECT_FALSE(IsModelLoaded(MODEL_TITLE));
 }
 
-TEST_F(ModelTest, TexturesLoadFromTheWorkingDirectoryAndFailuresAreReportedPerMaterial)
-{
+TEST_F(ModelTest, TexturesLoadFromTheWorkingDirectoryAndFailuresAreReportedPerMaterial) {
     WritePng("boat.png");
     TestMaterial shiny = PlainMaterial(0.25f, 0.5f, 0.75f, "boat.png");
     shiny.a = 0.5f;
@@ -205,8 +195,7 @@ TEST_F(ModelTest, TexturesLoadFromTheWorkingDirectoryAndFailuresAreReportedPerMa
     EXPECT_EQ(texture->Release(), 0u);
 }
 
-TEST_F(ModelTest, DrawRunsOneLitSubsetPerMaterialWithTheCallersMatrix)
-{
+TEST_F(ModelTest, DrawRunsOneLitSubsetPerMaterialWithTheCallersMatrix) {
     WritePng("float.png");
     WriteModel(MODEL_FLOAT, OneQuadPerMaterial(3),
                {PlainMaterial(1, 0, 0), PlainMaterial(0, 1, 0, "float.png"), PlainMaterial(0, 0, 1)});

@@ -9,10 +9,10 @@
 
 #include "app/main.h"
 #include "app/renderer.h"
-#include "device/keyboard.h"
-#include "winapi_testing.h"
 #include "ci_skip.h"
+#include "device/keyboard.h"
 #include "test_device.h"
+#include "winapi_testing.h"
 
 namespace {
 
@@ -23,8 +23,7 @@ bool g_keyboardReady = false;
 
 }  // namespace
 
-bool EnsureSceneryDevice()
-{
+bool EnsureSceneryDevice() {
     if (g_tried) {
         return GetDevice() != nullptr;
     }
@@ -44,13 +43,9 @@ bool EnsureSceneryDevice()
     return true;
 }
 
-HWND SceneryWindow()
-{
-    return g_window;
-}
+HWND SceneryWindow() { return g_window; }
 
-bool EnsureSceneryKeyboard()
-{
+bool EnsureSceneryKeyboard() {
     if (!EnsureSceneryDevice()) {
         return false;
     }
@@ -63,47 +58,36 @@ bool EnsureSceneryKeyboard()
     return g_keyboardReady;
 }
 
-void SceneryDeviceTest::SetUp()
-{
+void SceneryDeviceTest::SetUp() {
     if (!EnsureSceneryDevice()) {
         SKIP_OR_FAIL_IN_CI() << "no Direct3D device can be made here";
     }
     WinapiTest_ClearMessageBoxes();
 }
 
-LPDIRECT3DDEVICE9 SceneryDeviceTest::Device() const
-{
-    return GetDevice();
-}
+LPDIRECT3DDEVICE9 SceneryDeviceTest::Device() const { return GetDevice(); }
 
-void BeginTestFrame(D3DCOLOR clearColor)
-{
+void BeginTestFrame(D3DCOLOR clearColor) {
     GetDevice()->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clearColor, 1.0f, 0);
     GetDevice()->BeginScene();
 }
 
-void EndTestFrame()
-{
-    GetDevice()->EndScene();
-}
+void EndTestFrame() { GetDevice()->EndScene(); }
 
-uint32_t ReadPixel(int x, int y)
-{
+uint32_t ReadPixel(int x, int y) {
     uint32_t pixel = 0;
     EXPECT_TRUE(WinapiTest_ReadBackBuffer(GetDevice(), x, y, 1, 1, &pixel));
     return pixel;
 }
 
-bool ProjectToScreen(const D3DXVECTOR3& world, const D3DXMATRIX& view, const D3DXMATRIX& projection, int* x,
-                     int* y)
-{
+bool ProjectToScreen(const D3DXVECTOR3& world, const D3DXMATRIX& view, const D3DXMATRIX& projection, int* x, int* y) {
     D3DXMATRIX viewProjection = view * projection;
-    const float cx = world.x * viewProjection._11 + world.y * viewProjection._21 + world.z * viewProjection._31 +
-                     viewProjection._41;
-    const float cy = world.x * viewProjection._12 + world.y * viewProjection._22 + world.z * viewProjection._32 +
-                     viewProjection._42;
-    const float cw = world.x * viewProjection._14 + world.y * viewProjection._24 + world.z * viewProjection._34 +
-                     viewProjection._44;
+    const float cx =
+        world.x * viewProjection._11 + world.y * viewProjection._21 + world.z * viewProjection._31 + viewProjection._41;
+    const float cy =
+        world.x * viewProjection._12 + world.y * viewProjection._22 + world.z * viewProjection._32 + viewProjection._42;
+    const float cw =
+        world.x * viewProjection._14 + world.y * viewProjection._24 + world.z * viewProjection._34 + viewProjection._44;
     if (cw <= 0.0f) {
         return false;
     }
@@ -116,8 +100,7 @@ namespace {
 std::string g_startDirectory;
 }
 
-std::string EnterTempWorkingDirectory()
-{
+std::string EnterTempWorkingDirectory() {
     if (g_startDirectory.empty()) {
         g_startDirectory = std::filesystem::current_path().string();
     }
@@ -132,8 +115,7 @@ std::string EnterTempWorkingDirectory()
     return dir;
 }
 
-void RemoveTempWorkingDirectory(const std::string& dir)
-{
+void RemoveTempWorkingDirectory(const std::string& dir) {
     if (dir.empty()) {
         return;
     }
@@ -144,8 +126,7 @@ void RemoveTempWorkingDirectory(const std::string& dir)
     std::filesystem::remove_all(dir, error);
 }
 
-void WriteTextFile(const std::string& path, const std::string& text)
-{
+void WriteTextFile(const std::string& path, const std::string& text) {
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr) << path;
     fwrite(text.data(), 1, text.size(), file);

@@ -33,8 +33,7 @@ uint32_t ReadPixel(int x, int y);
 
 // Where a world point lands on the 1680 x 900 back buffer under a view and
 // projection; false when it is behind the eye.
-bool ProjectToScreen(const D3DXVECTOR3& world, const D3DXMATRIX& view, const D3DXMATRIX& projection, int* x,
-                     int* y);
+bool ProjectToScreen(const D3DXVECTOR3& world, const D3DXMATRIX& view, const D3DXMATRIX& projection, int* x, int* y);
 
 // A fresh empty directory under /tmp, made the working directory; returns its path.
 std::string EnterTempWorkingDirectory();
@@ -45,8 +44,7 @@ void WriteTextFile(const std::string& path, const std::string& text);
 // Read-back of a vertex or index buffer through its Lock (our layer keeps a
 // CPU copy of every buffer).
 template <class T>
-std::vector<T> ReadBuffer(IDirect3DVertexBuffer9* buffer)
-{
+std::vector<T> ReadBuffer(IDirect3DVertexBuffer9* buffer) {
     std::vector<T> out;
     D3DVERTEXBUFFER_DESC desc;
     void* data = nullptr;
@@ -58,8 +56,7 @@ std::vector<T> ReadBuffer(IDirect3DVertexBuffer9* buffer)
     return out;
 }
 
-inline std::vector<WORD> ReadIndices(IDirect3DIndexBuffer9* buffer)
-{
+inline std::vector<WORD> ReadIndices(IDirect3DIndexBuffer9* buffer) {
     std::vector<WORD> out;
     D3DINDEXBUFFER_DESC desc;
     void* data = nullptr;
@@ -71,10 +68,7 @@ inline std::vector<WORD> ReadIndices(IDirect3DIndexBuffer9* buffer)
     return out;
 }
 
-inline int Channel(uint32_t argb, int shift)
-{
-    return (int)((argb >> shift) & 0xFF);
-}
+inline int Channel(uint32_t argb, int shift) { return (int)((argb >> shift) & 0xFF); }
 #define RED(c) Channel((c), 16)
 #define GREEN(c) Channel((c), 8)
 #define BLUE(c) Channel((c), 0)

@@ -6,10 +6,10 @@
 #include <string>
 #include <type_traits>
 
+#include "ci_skip.h"
 #include "scenery_device.h"
 #include "winapi_testing.h"
 #include "world3d/water.h"
-#include "ci_skip.h"
 
 namespace {
 
@@ -18,8 +18,7 @@ const int VERTICES = (GRID + 1) * GRID;
 
 // Reads and writes the class's vertex buffer from the test.
 template <class W>
-std::vector<VertexWater> ReadVertices()
-{
+std::vector<VertexWater> ReadVertices() {
     std::vector<VertexWater> all = ReadBuffer<VertexWater>(W::GetVertexBuffer());
     if (all.size() > (size_t)VERTICES) {
         all.resize(VERTICES);
@@ -28,8 +27,7 @@ std::vector<VertexWater> ReadVertices()
 }
 
 template <class W, class F>
-void EditVertices(F edit)
-{
+void EditVertices(F edit) {
     VertexWater* data = nullptr;
     ASSERT_EQ(W::GetVertexBuffer()->Lock(0, 0, (void**)&data, 0), D3D_OK);
     for (int i = 0; i < VERTICES; i++) {
@@ -38,10 +36,7 @@ void EditVertices(F edit)
     W::GetVertexBuffer()->Unlock();
 }
 
-int At(int row, int column)
-{
-    return row * GRID + column;
-}
+int At(int row, int column) { return row * GRID + column; }
 
 template <class W>
 class WaterTest : public SceneryDeviceTest {};
@@ -50,15 +45,13 @@ typedef ::testing::Types<WaterSurface, WaterSurface2> WaterClasses;
 // Test names say which class: WaterSurface or WaterSurface2.
 struct WaterClassName {
     template <class W>
-    static std::string GetName(int)
-    {
+    static std::string GetName(int) {
         return std::is_same<W, WaterSurface>::value ? "WaterSurface" : "WaterSurface2";
     }
 };
 TYPED_TEST_SUITE(WaterTest, WaterClasses, WaterClassName);
 
-TYPED_TEST(WaterTest, BuildsAFlatGridOfThreeUnitSquares)
-{
+TYPED_TEST(WaterTest, BuildsAFlatGridOfThreeUnitSquares) {
     std::unique_ptr<TypeParam> water(new TypeParam(GRID, GRID));
     ASSERT_NE(TypeParam::GetVertexBuffer(), nullptr);
     D3DVERTEXBUFFER_DESC desc;
@@ -92,8 +85,7 @@ TYPED_TEST(WaterTest, BuildsAFlatGridOfThreeUnitSquares)
     }
 }
 
-TYPED_TEST(WaterTest, StripJoinsRowsWithRepeatedIndices)
-{
+TYPED_TEST(WaterTest, StripJoinsRowsWithRepeatedIndices) {
     std::unique_ptr<TypeParam> water(new TypeParam(GRID, GRID));
     const int* staging = TypeParam::GetIndexStaging();
     std::vector<WORD> indices = ReadIndices(TypeParam::GetIndexBuffer());
@@ -120,8 +112,7 @@ TYPED_TEST(WaterTest, StripJoinsRowsWithRepeatedIndices)
     }
 }
 
-TYPED_TEST(WaterTest, RipplesTakeTheNextSlotPassingOverOneKeptSlot)
-{
+TYPED_TEST(WaterTest, RipplesTakeTheNextSlotPassingOverOneKeptSlot) {
     std::unique_ptr<TypeParam> water(new TypeParam(GRID, GRID));
     for (int k = 0; k < RIPPLE_MAX; k++) {
         EXPECT_EQ(water->GetRippleStrength(k), 0.0f);
@@ -169,8 +160,7 @@ TYPED_TEST(WaterTest, RipplesTakeTheNextSlotPassingOverOneKeptSlot)
     EXPECT_EQ(kept->GetCurrentRipple(), 2);
 }
 
-TYPED_TEST(WaterTest, FrontReachesAVertexOneUnitAwayInThe17thUpdate)
-{
+TYPED_TEST(WaterTest, FrontReachesAVertexOneUnitAwayInThe17thUpdate) {
     std::unique_ptr<TypeParam> water(new TypeParam(GRID, GRID));
     water->AddRipple(-10, 0, 0.006f, 1);
     const int slot = water->GetCurrentRipple();
@@ -195,8 +185,7 @@ TYPED_TEST(WaterTest, FrontReachesAVertexOneUnitAwayInThe17thUpdate)
     EXPECT_FLOAT_EQ(water->GetRippleStrength(slot), 0.006f);
 }
 
-TYPED_TEST(WaterTest, NoHeightAtOrBeyondTheAmplitudesReach)
-{
+TYPED_TEST(WaterTest, NoHeightAtOrBeyondTheAmplitudesReach) {
     std::unique_ptr<TypeParam> water(new TypeParam(GRID, GRID));
     water->AddRipple(-150, 135, 0.006f, 1);  // one corner of the grid
     const int slot = water->GetCurrentRipple();
@@ -226,8 +215,7 @@ TYPED_TEST(WaterTest, NoHeightAtOrBeyondTheAmplitudesReach)
     }
 }
 
-TYPED_TEST(WaterTest, IdleSurfaceSettlesAtTheRestLevel)
-{
+TYPED_TEST(WaterTest, IdleSurfaceSettlesAtTheRestLevel) {
     std::unique_ptr<TypeParam> water(new TypeParam(GRID, GRID));
     for (int frame = 0; frame < 30; frame++) {
         water->Update();
@@ -247,11 +235,10 @@ TYPED_TEST(WaterTest, IdleSurfaceSettlesAtTheRestLevel)
     EXPECT_NEAR(ReadVertices<TypeParam>()[0].y, 0.00001f, 0.00001f);
 }
 
-TYPED_TEST(WaterTest, StrengthsFadeWithoutKeepAndNegativeOnesAreCleared)
-{
+TYPED_TEST(WaterTest, StrengthsFadeWithoutKeepAndNegativeOnesAreCleared) {
     std::unique_ptr<TypeParam> water(new TypeParam(GRID, GRID));
-    water->AddRipple(0, 0, 0.006f, 0);   // slot 1, fades
-    water->AddRipple(0, 0, 0.006f, 1);   // slot 2, kept
+    water->AddRipple(0, 0, 0.006f, 0);  // slot 1, fades
+    water->AddRipple(0, 0, 0.006f, 1);  // slot 2, kept
     water->SetRippleStrength(3, -0.5f);
     water->Update();
     EXPECT_NEAR(water->GetRippleStrength(1), 0.006f - 0.00001f, 1e-7f);
@@ -266,8 +253,7 @@ TYPED_TEST(WaterTest, StrengthsFadeWithoutKeepAndNegativeOnesAreCleared)
     EXPECT_FLOAT_EQ(water->GetRippleStrength(2), 0.006f);
 }
 
-TYPED_TEST(WaterTest, TheGamesRippleSwingsTheSurfaceByUnderOneUnit)
-{
+TYPED_TEST(WaterTest, TheGamesRippleSwingsTheSurfaceByUnderOneUnit) {
     std::unique_ptr<TypeParam> water(new TypeParam(GRID, GRID));
     water->AddRipple(-10, 0, 0.006f, 1);
     float highest = 0.0f, lowest = 0.0f;
@@ -288,8 +274,7 @@ TYPED_TEST(WaterTest, TheGamesRippleSwingsTheSurfaceByUnderOneUnit)
     EXPECT_GT(lowest, -0.85f);
 }
 
-TYPED_TEST(WaterTest, DestroyingReleasesTheClassBuffersButNeverANewerObjects)
-{
+TYPED_TEST(WaterTest, DestroyingReleasesTheClassBuffersButNeverANewerObjects) {
     TypeParam* first = new TypeParam(GRID, GRID);
     IDirect3DVertexBuffer9* buffer = TypeParam::GetVertexBuffer();
     ASSERT_NE(buffer, nullptr);
@@ -316,8 +301,7 @@ TYPED_TEST(WaterTest, DestroyingReleasesTheClassBuffersButNeverANewerObjects)
     EXPECT_EQ(TypeParam::GetVertexBuffer(), nullptr);
 }
 
-TYPED_TEST(WaterTest, AGridTooLargeForTheBuffersBuildsNothing)
-{
+TYPED_TEST(WaterTest, AGridTooLargeForTheBuffersBuildsNothing) {
     std::unique_ptr<TypeParam> water(new TypeParam(200, 200));
     EXPECT_EQ(water->GetRows(), 0);
     EXPECT_EQ(water->GetColumns(), 0);
@@ -329,8 +313,7 @@ TYPED_TEST(WaterTest, AGridTooLargeForTheBuffersBuildsNothing)
     EXPECT_EQ(WinapiTest_DrawCallCount(this->Device()), before);
 }
 
-TEST(WaterClasses, EachClassKeepsItsOwnBuffersAndAlphas)
-{
+TEST(WaterClasses, EachClassKeepsItsOwnBuffersAndAlphas) {
     if (!EnsureSceneryDevice()) {
         SKIP_OR_FAIL_IN_CI() << "no Direct3D device can be made here";
     }
@@ -360,8 +343,7 @@ TEST(WaterClasses, EachClassKeepsItsOwnBuffersAndAlphas)
 // The water seen from above, straight down over the middle of the grid.
 class WaterDrawTest : public SceneryDeviceTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         SceneryDeviceTest::SetUp();
         if (IsSkipped()) {
             return;
@@ -378,14 +360,13 @@ protected:
     D3DXMATRIX view, projection;
 };
 
-TEST_F(WaterDrawTest, ShowsTheRowColoursTranslucentlyWhateverTextureWasBound)
-{
+TEST_F(WaterDrawTest, ShowsTheRowColoursTranslucentlyWhateverTextureWasBound) {
     std::unique_ptr<WaterSurface> water(new WaterSurface(GRID, GRID));
     // Vertex rows 54, 55, 56 (cyan, light cyan, white) lie at z = -27, -30, -33.
     int px[3], py[3];
     for (int i = 0; i < 3; i++) {
-        ASSERT_TRUE(ProjectToScreen(D3DXVECTOR3(-1.5f, 0.0f, (45.0f - (54 + i)) * 3.0f), view, projection, &px[i],
-                                    &py[i]));
+        ASSERT_TRUE(
+            ProjectToScreen(D3DXVECTOR3(-1.5f, 0.0f, (45.0f - (54 + i)) * 3.0f), view, projection, &px[i], &py[i]));
     }
 
     // A black texture left bound by an earlier draw must not darken the water.

@@ -21,15 +21,13 @@ struct TestQuad {
     int material;
 };
 
-inline std::string FormatFloat(float f)
-{
+inline std::string FormatFloat(float f) {
     char text[32];
     snprintf(text, sizeof(text), "%.6f", f);
     return text;
 }
 
-inline std::string MakeXFile(const std::vector<TestQuad>& quads, const std::vector<TestMaterial>& materials)
-{
+inline std::string MakeXFile(const std::vector<TestQuad>& quads, const std::vector<TestMaterial>& materials) {
     std::string x = "xof 0303txt 0032\n";
     x += "Mesh TestMesh {\n";
     x += std::to_string(quads.size() * 4) + ";\n";
@@ -83,8 +81,7 @@ inline std::string MakeXFile(const std::vector<TestQuad>& quads, const std::vect
     return x;
 }
 
-inline TestMaterial PlainMaterial(float r, float g, float b, const std::string& texture = std::string())
-{
+inline TestMaterial PlainMaterial(float r, float g, float b, const std::string& texture = std::string()) {
     TestMaterial m = {r, g, b, 1.0f, 0.0f, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, texture};
     return m;
 }

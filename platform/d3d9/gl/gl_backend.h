@@ -33,8 +33,7 @@ struct Program {
     uint64_t versions[kUniformGroups] = {};  // per uniform group, the version last uploaded
     GLint uWvp = -1, uWv = -1, uNormal = -1;
     GLint uVpMap = -1, uZMap = -1, uHalfPixel = -1;
-    GLint uAmbient = -1, uMatDiffuse = -1, uMatAmbient = -1, uMatSpecular = -1, uMatEmissive = -1,
-          uMatPower = -1;
+    GLint uAmbient = -1, uMatDiffuse = -1, uMatAmbient = -1, uMatSpecular = -1, uMatEmissive = -1, uMatPower = -1;
     GLint uLightDir = -1, uLightDiffuse = -1, uLightSpecular = -1, uLightAmbient = -1;
     GLint uTexFactor = -1, uAlphaRef = -1, uTex0 = -1;
 };
@@ -86,8 +85,7 @@ private:
         DWORD fvf = 0;
         int texSet = -1;  // texture coordinate set fed to stage 0
         bool operator==(const VertexSource& o) const {
-            return buffer == o.buffer && base == o.base && stride == o.stride && fvf == o.fvf &&
-                   texSet == o.texSet;
+            return buffer == o.buffer && base == o.base && stride == o.stride && fvf == o.fvf && texSet == o.texSet;
         }
     };
 
@@ -146,7 +144,7 @@ private:
     bool m_abandoned = false;
     int m_bbWidth, m_bbHeight;
     bool m_hasDepth;
-    bool m_depth16;  // D3DFMT_D16 asked for: a 16-bit depth renderbuffer
+    bool m_depth16;      // D3DFMT_D16 asked for: a 16-bit depth renderbuffer
     bool m_alphaWrites;  // A8R8G8B8 back buffer: alpha is stored
     bool m_clipControl = false;
     bool m_flipY = false;
@@ -160,9 +158,9 @@ private:
 
     GLuint m_vao = 0;
     GLuint m_samplers[kSamplers] = {};
-    GLuint m_exactSampler = 0;     // nearest, top level only, for one-to-one quads
-    bool m_exactBound = false;     // unit 0 holds m_exactSampler
-    bool m_glBlendOn = false;      // GL_BLEND as last set (ApplyBlend, ChooseBlending)
+    GLuint m_exactSampler = 0;  // nearest, top level only, for one-to-one quads
+    bool m_exactBound = false;  // unit 0 holds m_exactSampler
+    bool m_glBlendOn = false;   // GL_BLEND as last set (ApplyBlend, ChooseBlending)
     Ring m_vertexRing, m_indexRing;
     static const int kProgramCacheSize = 64;
     Program m_programs[kProgramCacheSize];

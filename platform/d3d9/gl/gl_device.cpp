@@ -4,11 +4,11 @@
 #include "gl_backend.h"
 
 #include <SDL.h>
+#include <initializer_list>
+#include <new>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <initializer_list>
-#include <new>
 
 namespace d3d9 {
 
@@ -211,8 +211,8 @@ void GLBackend::Started(IDirect3DDevice9* device) {
     struct Probe {
         float x, y, z, rhw;
         D3DCOLOR c;
-    } quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF}, {4, 0, 0, 1, 0xFFFFFFFF}, {0, 4, 0, 1, 0xFFFFFFFF},
-                 {4, 4, 0, 1, 0xFFFFFFFF}};
+    } quad[4] = {
+        {0, 0, 0, 1, 0xFFFFFFFF}, {4, 0, 0, 1, 0xFFFFFFFF}, {0, 4, 0, 1, 0xFFFFFFFF}, {4, 4, 0, 1, 0xFFFFFFFF}};
     const DWORD clearFlags = D3DCLEAR_TARGET | (m_hasDepth ? D3DCLEAR_ZBUFFER : 0);
     bool good = false;
     for (int attempt = 0; attempt < 2 && !good; ++attempt) {

@@ -77,7 +77,8 @@ bool KeepsAlphaOne(int arg) { return arg == D3DTA_TEXTURE || arg == D3DTA_DIFFUS
 bool GLBackend::MapsTexelsOneToOne(const DrawCall& call, const DrawState& ds) const {
     const State& s = *ds.state;
     const VertexLayout& layout = *call.layout;
-    if (!layout.rhw || call.texSet < 0 || call.texSet >= layout.texCount || layout.texSize[call.texSet] < 2) return false;
+    if (!layout.rhw || call.texSet < 0 || call.texSet >= layout.texCount || layout.texSize[call.texSet] < 2)
+        return false;
     if (call.type != D3DPT_TRIANGLELIST && call.type != D3DPT_TRIANGLESTRIP && call.type != D3DPT_TRIANGLEFAN)
         return false;
     const Texture* tex = s.textures[0];
@@ -126,8 +127,12 @@ bool GLBackend::BlendsOpaque(const DrawCall& call, const DrawState& ds) const {
     if (c.lighting) return false;  // lit diffuse alpha comes from the material
     // The alpha operation must give one when its texture and diffuse inputs are one.
     switch (c.alphaOp) {
-    case D3DTOP_SELECTARG1: if (!KeepsAlphaOne(c.alphaArg1)) return false; break;
-    case D3DTOP_SELECTARG2: if (!KeepsAlphaOne(c.alphaArg2)) return false; break;
+    case D3DTOP_SELECTARG1:
+        if (!KeepsAlphaOne(c.alphaArg1)) return false;
+        break;
+    case D3DTOP_SELECTARG2:
+        if (!KeepsAlphaOne(c.alphaArg2)) return false;
+        break;
     case D3DTOP_MODULATE:
         if (!KeepsAlphaOne(c.alphaArg1) || !KeepsAlphaOne(c.alphaArg2)) return false;
         break;

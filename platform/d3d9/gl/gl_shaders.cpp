@@ -99,9 +99,11 @@ std::string VertexShaderSource(const ShaderConfig& c) {
         s += std::string("  vec4 me = ") + MaterialColor(c.emissiveSrc, "u_mat_emissive") + ";\n";
         s += "  vec3 ambientSum = vec3(0.0), diffuseSum = vec3(0.0), specularSum = vec3(0.0);\n";
         if (c.specularEnable) {
-            s += c.localViewer ? "  vec3 toEye = normalize(-(u_wv * p).xyz);\n" : "  vec3 toEye = vec3(0.0, 0.0, -1.0);\n";
+            s += c.localViewer ? "  vec3 toEye = normalize(-(u_wv * p).xyz);\n"
+                               : "  vec3 toEye = vec3(0.0, 0.0, -1.0);\n";
         }
-        s += "  for (int i = 0; i < " + std::to_string(c.numLights) + "; ++i) {\n"
+        s += "  for (int i = 0; i < " + std::to_string(c.numLights) +
+             "; ++i) {\n"
              "    vec3 L = -u_light_dir[i];\n"
              "    float d = clamp(dot(n, L), 0.0, 1.0);\n"
              "    ambientSum += u_light_ambient[i].rgb;\n"

@@ -184,9 +184,7 @@ void GLBackend::ApplyDepth(const State& s) {
 
 void GLBackend::ApplyRaster(const State& s) {
     switch (s.rs[D3DRS_CULLMODE]) {
-    case D3DCULL_NONE:
-        glDisable(GL_CULL_FACE);
-        break;
+    case D3DCULL_NONE: glDisable(GL_CULL_FACE); break;
     case D3DCULL_CW:
         glEnable(GL_CULL_FACE);
         glCullFace(GL_FRONT);
@@ -197,8 +195,7 @@ void GLBackend::ApplyRaster(const State& s) {
         break;
     }
     const DWORD fill = s.rs[D3DRS_FILLMODE];
-    glPolygonMode(GL_FRONT_AND_BACK,
-                  fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
+    glPolygonMode(GL_FRONT_AND_BACK, fill == D3DFILL_POINT ? GL_POINT : fill == D3DFILL_WIREFRAME ? GL_LINE : GL_FILL);
 }
 
 void GLBackend::ApplyViewport(const State& s) {
@@ -278,7 +275,7 @@ Program* GLBackend::FindProgram(uint64_t key) {
     p = Program();
     p.key = key;
     p.lastUse = m_programClock;
-    BuildProgram(key, &p);  // leaves prog 0 on failure, so the key is not retried every draw
+    BuildProgram(key, &p);       // leaves prog 0 on failure, so the key is not retried every draw
     m_currentProgram = nullptr;  // building changed the GL program binding
     return p.prog ? &p : nullptr;
 }

@@ -127,8 +127,7 @@ void GLBackend::RepackVertices(VertexBuffer* vb, UINT offset, UINT stride, UINT 
     if (last <= first) return;
     glBindBuffer(GL_ARRAY_BUFFER, vb->store.gpu);
     const size_t bytes = (size_t)(last - first) * size;
-    uint8_t* dst = static_cast<uint8_t*>(glMapBufferRange(GL_ARRAY_BUFFER, (GLintptr)first * size,
-                                                          (GLsizeiptr)bytes,
+    uint8_t* dst = static_cast<uint8_t*>(glMapBufferRange(GL_ARRAY_BUFFER, (GLintptr)first * size, (GLsizeiptr)bytes,
                                                           GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT));
     if (!dst) {
         fprintf(stderr, "d3d9: cannot map a vertex buffer for writing (GL error 0x%x)\n", glGetError());
@@ -229,8 +228,7 @@ void GLBackend::BindVertexSource(const VertexSource& src, const VertexLayout& la
         want |= 1u << kAttrDiffuse;
     }
     if (layout.specularOffset >= 0) {
-        glVertexAttribPointer(kAttrSpecular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride,
-                              at(layout.specularOffset));
+        glVertexAttribPointer(kAttrSpecular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(layout.specularOffset));
         want |= 1u << kAttrSpecular;
     }
     if (src.texSet >= 0 && src.texSet < layout.texCount) {
@@ -262,8 +260,8 @@ GLuint GLBackend::TextureName(Texture& t) {
     const UINT levels = GLLevels(t);
     for (UINT l = 0; l < levels; ++l) {
         const void* data = l < t.Levels() ? t.LevelData(l) : nullptr;
-        glTexImage2D(GL_TEXTURE_2D, (GLint)l, (GLint)f.internal, (GLsizei)t.LevelWidth(l), (GLsizei)t.LevelHeight(l),
-                     0, f.format, f.type, data);
+        glTexImage2D(GL_TEXTURE_2D, (GLint)l, (GLint)f.internal, (GLsizei)t.LevelWidth(l), (GLsizei)t.LevelHeight(l), 0,
+                     f.format, f.type, data);
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)levels - 1);

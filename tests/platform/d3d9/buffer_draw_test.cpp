@@ -220,8 +220,8 @@ TEST_F(D3D9Test, UserPointerDrawsResetTheBindingsTheyReplace) {
     m_dev->SetStreamSource(0, vb, 0, sizeof(RhwVertex));
     m_dev->SetIndices(ib);
     const uint64_t draws = WinapiTest_DrawCallCount(m_dev);
-    ASSERT_EQ(D3D_OK, m_dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 2, 4, 2, up, D3DFMT_INDEX16, verts,
-                                                    sizeof(RhwVertex)));
+    ASSERT_EQ(D3D_OK,
+              m_dev->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 2, 4, 2, up, D3DFMT_INDEX16, verts, sizeof(RhwVertex)));
     EXPECT_EQ(0xFFFF00FFu, Pixel(35, 5));
     EXPECT_EQ(draws + 1, WinapiTest_DrawCallCount(m_dev));
     // Stream 0 and the indices are gone now, as in Direct3D.

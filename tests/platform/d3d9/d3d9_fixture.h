@@ -4,17 +4,17 @@
 // Tests skip when no window or no OpenGL 3.3 context can be had.
 #pragma once
 
-#include <gtest/gtest.h>
-#include <windows.h>
-#include <d3d9.h>
-#include <winapi_testing.h>
-#include <d3d9_testing.h>
 #include "test_device.h"
+#include <d3d9.h>
+#include <d3d9_testing.h>
+#include <gtest/gtest.h>
+#include <winapi_testing.h>
+#include <windows.h>
 
+#include "ci_skip.h"
 #include <stdlib.h>
 #include <string>
 #include <vector>
-#include "ci_skip.h"
 
 namespace d3d9test {
 
@@ -100,7 +100,9 @@ public:
     }
     uint32_t Pixel(int x, int y) { return Read(x, y, 1, 1)[0]; }
 
-    void ClearTo(D3DCOLOR c) { ASSERT_EQ(D3D_OK, m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, c, 1.0f, 0)); }
+    void ClearTo(D3DCOLOR c) {
+        ASSERT_EQ(D3D_OK, m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, c, 1.0f, 0));
+    }
 
     // A screen-space rectangle covering pixels [x0, x1) x [y0, y1), drawn
     // with the half-pixel shift the game uses.
@@ -172,7 +174,6 @@ public:
     }
     static std::string Name(const ::testing::TestParamInfo<bool>& info) { return info.param ? "null" : "gl"; }
 };
-#define ON_BOTH_BACKENDS(suite) \
-    INSTANTIATE_TEST_SUITE_P(Backends, suite, ::testing::Bool(), BothBackendsTest::Name)
+#define ON_BOTH_BACKENDS(suite) INSTANTIATE_TEST_SUITE_P(Backends, suite, ::testing::Bool(), BothBackendsTest::Name)
 
 }  // namespace d3d9test

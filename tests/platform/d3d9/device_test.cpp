@@ -5,8 +5,8 @@
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
 #include "ci_skip.h"
+#include <stb/stb_image_write.h>
 
 namespace d3d9test {
 
@@ -88,11 +88,11 @@ TEST_F(CreateDeviceTest, UnusableRequestsFailWithNoDevice) {
     if (hr == kNoWindow) SKIP_OR_FAIL_IN_CI() << "no window can be opened here";
     EXPECT_EQ(D3DERR_INVALIDCALL, hr);
 
-    EXPECT_EQ(D3DERR_INVALIDCALL, TryCreate(64, 64, Params(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING |
-                                                                    D3DCREATE_SOFTWARE_VERTEXPROCESSING));
+    EXPECT_EQ(D3DERR_INVALIDCALL, TryCreate(64, 64, Params(64, 64),
+                                            D3DCREATE_HARDWARE_VERTEXPROCESSING | D3DCREATE_SOFTWARE_VERTEXPROCESSING));
     EXPECT_EQ(D3DERR_INVALIDCALL, TryCreate(64, 64, Params(64, 64), 0));
-    EXPECT_EQ(D3DERR_NOTAVAILABLE, TryCreate(64, 64, Params(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                             D3DDEVTYPE_REF));
+    EXPECT_EQ(D3DERR_NOTAVAILABLE,
+              TryCreate(64, 64, Params(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DDEVTYPE_REF));
     D3DPRESENT_PARAMETERS full = Params(64, 64);
     full.Windowed = FALSE;
     EXPECT_EQ(D3DERR_NOTAVAILABLE, TryCreate(64, 64, full));
@@ -100,8 +100,8 @@ TEST_F(CreateDeviceTest, UnusableRequestsFailWithNoDevice) {
     depth.AutoDepthStencilFormat = D3DFMT_A8R8G8B8;
     EXPECT_EQ(D3DERR_INVALIDCALL, TryCreate(64, 64, depth));
     // A handle our Win32 layer never made.
-    EXPECT_EQ(D3DERR_INVALIDCALL, TryCreate(64, 64, Params(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                            D3DDEVTYPE_HAL, reinterpret_cast<HWND>(0x7777)));
+    EXPECT_EQ(D3DERR_INVALIDCALL, TryCreate(64, 64, Params(64, 64), D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DDEVTYPE_HAL,
+                                            reinterpret_cast<HWND>(0x7777)));
     EXPECT_EQ(nullptr, m_dev);
 
     IDirect3DDevice9* dev = reinterpret_cast<IDirect3DDevice9*>(0x1);

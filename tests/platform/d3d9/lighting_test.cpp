@@ -32,8 +32,8 @@ public:
     // A quad over the whole screen whose every vertex has normal n.
     uint32_t DrawWithNormal(float nx, float ny, float nz) {
         ClearTo(0xFF000000);
-        const NormalVertex v[4] = {{-2, 2, 0.5f, nx, ny, nz}, {2, 2, 0.5f, nx, ny, nz},
-                                   {-2, -2, 0.5f, nx, ny, nz}, {2, -2, 0.5f, nx, ny, nz}};
+        const NormalVertex v[4] = {
+            {-2, 2, 0.5f, nx, ny, nz}, {2, 2, 0.5f, nx, ny, nz}, {-2, -2, 0.5f, nx, ny, nz}, {2, -2, 0.5f, nx, ny, nz}};
         m_dev->SetFVF(kNormalFvf);
         EXPECT_EQ(D3D_OK, m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(NormalVertex)));
         return Pixel(kWidth / 2, kHeight / 2);
@@ -97,8 +97,10 @@ TEST_F(LightingTest, VertexColourFeedsTheMaterialOnlyWhereItExists) {
         float x, y, z, nx, ny, nz;
         D3DCOLOR c;
     };
-    const V v[4] = {{-2, 2, 0.5f, 0, 1, 0, 0xFF00FF00}, {2, 2, 0.5f, 0, 1, 0, 0xFF00FF00},
-                    {-2, -2, 0.5f, 0, 1, 0, 0xFF00FF00}, {2, -2, 0.5f, 0, 1, 0, 0xFF00FF00}};
+    const V v[4] = {{-2, 2, 0.5f, 0, 1, 0, 0xFF00FF00},
+                    {2, 2, 0.5f, 0, 1, 0, 0xFF00FF00},
+                    {-2, -2, 0.5f, 0, 1, 0, 0xFF00FF00},
+                    {2, -2, 0.5f, 0, 1, 0, 0xFF00FF00}};
     auto draw = [&]() {
         ClearTo(0xFF000000);
         m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);

@@ -34,12 +34,13 @@ TEST(NullBackendChoice, HookOrEnvironmentChooseItAndNoGLIsNeeded) {
     ASSERT_NE(nullptr, plain.window) << SDL_GetError();
     D3DPRESENT_PARAMETERS pp = D3D9Test::Params(64, 32);
     IDirect3DDevice9* dev = nullptr;
-    EXPECT_EQ(D3DERR_NOTAVAILABLE, WinapiTest_CreateDeviceForSdlWindow(plain.window,
-                                                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev));
+    EXPECT_EQ(D3DERR_NOTAVAILABLE,
+              WinapiTest_CreateDeviceForSdlWindow(plain.window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev));
     EXPECT_EQ(nullptr, dev);
 
     D3D9Testing_UseNullBackend(true);
-    EXPECT_EQ(D3D_OK, WinapiTest_CreateDeviceForSdlWindow(plain.window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev));
+    EXPECT_EQ(D3D_OK,
+              WinapiTest_CreateDeviceForSdlWindow(plain.window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev));
     D3D9Testing_UseNullBackend(false);
     ASSERT_NE(nullptr, dev);
     EXPECT_TRUE(D3D9Testing_IsNullBackend(dev));
@@ -48,7 +49,8 @@ TEST(NullBackendChoice, HookOrEnvironmentChooseItAndNoGLIsNeeded) {
 
     setenv("WINAPI_D3D9_BACKEND", "null", 1);
     pp = D3D9Test::Params(64, 32);
-    EXPECT_EQ(D3D_OK, WinapiTest_CreateDeviceForSdlWindow(plain.window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev));
+    EXPECT_EQ(D3D_OK,
+              WinapiTest_CreateDeviceForSdlWindow(plain.window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev));
     unsetenv("WINAPI_D3D9_BACKEND");
     ASSERT_NE(nullptr, dev);
     EXPECT_TRUE(D3D9Testing_IsNullBackend(dev));
@@ -57,8 +59,8 @@ TEST(NullBackendChoice, HookOrEnvironmentChooseItAndNoGLIsNeeded) {
     bad.Windowed = FALSE;
     IDirect3DDevice9* none = nullptr;
     D3D9Testing_UseNullBackend(true);
-    EXPECT_EQ(D3DERR_NOTAVAILABLE, WinapiTest_CreateDeviceForSdlWindow(plain.window,
-                                                                     D3DCREATE_HARDWARE_VERTEXPROCESSING, &bad, &none));
+    EXPECT_EQ(D3DERR_NOTAVAILABLE,
+              WinapiTest_CreateDeviceForSdlWindow(plain.window, D3DCREATE_HARDWARE_VERTEXPROCESSING, &bad, &none));
     D3D9Testing_UseNullBackend(false);
     EXPECT_EQ(nullptr, none);
     EXPECT_EQ(0u, dev->Release());

@@ -1,7 +1,7 @@
 // What draws put into the back buffer: blending, texel mapping, texture
 // stage operations, culling, depth, fill mode and alpha test.
-#include "d3d9_fixture.h"
 #include "ci_skip.h"
+#include "d3d9_fixture.h"
 
 namespace d3d9test {
 namespace {
@@ -237,10 +237,10 @@ TEST_F(D3D9Test, AddressModesRepeatClampAndMirror) {
 // Two triangles over the middle of the screen, given in clip space with
 // identity transforms: one clockwise on screen, one counter-clockwise.
 void DrawWindings(IDirect3DDevice9* dev) {
-    const ColorVertex cw[3] = {{-0.9f, 0.5f, 0.5f, 0xFFFF0000}, {-0.1f, 0.5f, 0.5f, 0xFFFF0000},
-                               {-0.5f, -0.5f, 0.5f, 0xFFFF0000}};
-    const ColorVertex ccw[3] = {{0.1f, 0.5f, 0.5f, 0xFF00FF00}, {0.5f, -0.5f, 0.5f, 0xFF00FF00},
-                                {0.9f, 0.5f, 0.5f, 0xFF00FF00}};
+    const ColorVertex cw[3] = {
+        {-0.9f, 0.5f, 0.5f, 0xFFFF0000}, {-0.1f, 0.5f, 0.5f, 0xFFFF0000}, {-0.5f, -0.5f, 0.5f, 0xFFFF0000}};
+    const ColorVertex ccw[3] = {
+        {0.1f, 0.5f, 0.5f, 0xFF00FF00}, {0.5f, -0.5f, 0.5f, 0xFF00FF00}, {0.9f, 0.5f, 0.5f, 0xFF00FF00}};
     dev->SetRenderState(D3DRS_LIGHTING, FALSE);
     dev->SetFVF(kColorFvf);
     dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(ColorVertex));
@@ -270,10 +270,10 @@ TEST_F(D3D9Test, CullingFollowsDirect3DWinding) {
     ClearTo(0xFF000000);
     m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     m_dev->SetFVF(kRhwFvf);
-    const RhwVertex cwScreen[3] = {{10, 10, 0, 1, 0xFF0000FF, 0, 0}, {50, 10, 0, 1, 0xFF0000FF, 0, 0},
-                                   {30, 50, 0, 1, 0xFF0000FF, 0, 0}};
-    const RhwVertex ccwScreen[3] = {{60, 10, 0, 1, 0xFF0000FF, 0, 0}, {80, 50, 0, 1, 0xFF0000FF, 0, 0},
-                                    {100, 10, 0, 1, 0xFF0000FF, 0, 0}};
+    const RhwVertex cwScreen[3] = {
+        {10, 10, 0, 1, 0xFF0000FF, 0, 0}, {50, 10, 0, 1, 0xFF0000FF, 0, 0}, {30, 50, 0, 1, 0xFF0000FF, 0, 0}};
+    const RhwVertex ccwScreen[3] = {
+        {60, 10, 0, 1, 0xFF0000FF, 0, 0}, {80, 50, 0, 1, 0xFF0000FF, 0, 0}, {100, 10, 0, 1, 0xFF0000FF, 0, 0}};
     m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cwScreen, sizeof(RhwVertex));
     m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccwScreen, sizeof(RhwVertex));
     EXPECT_EQ(0xFF0000FFu, Pixel(30, 20));
@@ -339,7 +339,8 @@ TEST_F(D3D9Test, EdgesThroughPixelCentresFollowTheTopLeftRule) {
     ExpectTopLeftRule(1, 1);
     // The screen fill of the game: edges on row 0 and column 0 take them.
     ClearTo(kBack);
-    const RhwVertex v[4] = {{0, 0, 0, 1, 0xFF000000, 0, 0}, {(float)kWidth, 0, 0, 1, 0xFF000000, 0, 0},
+    const RhwVertex v[4] = {{0, 0, 0, 1, 0xFF000000, 0, 0},
+                            {(float)kWidth, 0, 0, 1, 0xFF000000, 0, 0},
                             {0, (float)kHeight, 0, 1, 0xFF000000, 0, 0},
                             {(float)kWidth, (float)kHeight, 0, 1, 0xFF000000, 0, 0}};
     m_dev->SetFVF(kRhwFvf);

@@ -26,8 +26,7 @@ int Widest(const ShaderKeyField& f) {
 }
 
 void ExpectSame(const ShaderConfig& a, const ShaderConfig& b, const char* what) {
-    for (const ShaderKeyField& f : Fields())
-        EXPECT_EQ(a.*f.member, b.*f.member) << f.name << " after " << what;
+    for (const ShaderKeyField& f : Fields()) EXPECT_EQ(a.*f.member, b.*f.member) << f.name << " after " << what;
 }
 
 TEST(ShaderKey, EveryFieldIsListedAndTheKeyFitsSixtyFourBits) {
@@ -64,9 +63,9 @@ TEST(ShaderKey, TheGamesWidestConfigurationRoundTrips) {
     c.rhw = 0;
     c.hasNormal = c.hasDiffuse = c.hasSpecular = c.hasTex = 1;
     c.lighting = 1;
-    c.numLights = 8;             // every light the shader evaluates
-    c.diffuseSrc = 1;            // COLOR1
-    c.specularSrc = 2;           // COLOR2
+    c.numLights = 8;    // every light the shader evaluates
+    c.diffuseSrc = 1;   // COLOR1
+    c.specularSrc = 2;  // COLOR2
     c.normalize = c.specularEnable = c.localViewer = c.flat = 1;
     c.remapDepth = c.flipY = 1;
     c.colorOp = D3DTOP_BLENDCURRENTALPHA;  // 16, the highest operation drawn

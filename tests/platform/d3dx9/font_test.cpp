@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "test_device.h"
 #include "ci_skip.h"
+#include "test_device.h"
 
 // Counts operator new calls on this thread, so a test can tell that a code
 // path allocates nothing. The storage still comes from malloc.
@@ -65,7 +65,8 @@ std::vector<unsigned char> TexelsOf(IDirect3DBaseTexture9* base) {
     IDirect3DTexture9* tex = static_cast<IDirect3DTexture9*>(base);
     D3DSURFACE_DESC desc;
     D3DLOCKED_RECT lr;
-    if (!tex || FAILED(tex->GetLevelDesc(0, &desc)) || FAILED(tex->LockRect(0, &lr, NULL, D3DLOCK_READONLY))) return out;
+    if (!tex || FAILED(tex->GetLevelDesc(0, &desc)) || FAILED(tex->LockRect(0, &lr, NULL, D3DLOCK_READONLY)))
+        return out;
     for (UINT y = 0; y < desc.Height; ++y) {
         const unsigned char* row = static_cast<const unsigned char*>(lr.pBits) + (size_t)y * lr.Pitch;
         out.insert(out.end(), row, row + desc.Width * 4);
@@ -206,9 +207,9 @@ TEST_F(FontTest, DrawsWhiteCoverageModulatedByTheColourAndRestoresStates) {
     // The fallback face has Japanese glyphs: missing ones would all be the same box.
     EXPECT_NE(TexelsOf(draws[1].texture), TexelsOf(draws[2].texture));
 
-    const DWORD states[][2] = {{D3DRS_ALPHABLENDENABLE, TRUE}, {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
+    const DWORD states[][2] = {{D3DRS_ALPHABLENDENABLE, TRUE},          {D3DRS_SRCBLEND, D3DBLEND_SRCALPHA},
                                {D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA}, {D3DRS_ZENABLE, D3DZB_FALSE},
-                               {D3DRS_CULLMODE, D3DCULL_NONE}, {D3DRS_FILLMODE, D3DFILL_SOLID}};
+                               {D3DRS_CULLMODE, D3DCULL_NONE},          {D3DRS_FILLMODE, D3DFILL_SOLID}};
     for (const auto& s : states) EXPECT_EQ(d.renderStates[s[0]], s[1]) << "render state " << s[0] << " while drawing";
     EXPECT_EQ(d.stage0[D3DTSS_COLOROP], DWORD(D3DTOP_MODULATE));
     EXPECT_EQ(d.stage0[D3DTSS_ALPHAOP], DWORD(D3DTOP_MODULATE));
@@ -269,8 +270,10 @@ TEST_F(FontTest, AlignmentAndClipping) {
     const struct {
         DWORD flags;
         float left, top;
-    } cases[] = {{DT_RIGHT, 200.0f - w, 0}, {DT_CENTER, float((200 - w) / 2), 0},
-                 {DT_BOTTOM | DT_SINGLELINE, 0, 100.0f - h}, {DT_VCENTER | DT_SINGLELINE, 0, float((100 - h) / 2)}};
+    } cases[] = {{DT_RIGHT, 200.0f - w, 0},
+                 {DT_CENTER, float((200 - w) / 2), 0},
+                 {DT_BOTTOM | DT_SINGLELINE, 0, 100.0f - h},
+                 {DT_VCENTER | DT_SINGLELINE, 0, float((100 - h) / 2)}};
     for (const auto& c : cases) {
         ForgetDraws();
         RECT r = {0, 0, 200, 100};

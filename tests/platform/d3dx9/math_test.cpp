@@ -68,7 +68,8 @@ TEST(D3DXMath, MultiplyAppliesTheLeftFirstAndNormalsIgnoreTranslation) {
 TEST(D3DXMath, LookAtOfTheFirstCameraFrameAndOfAnyView) {
     D3DXVECTOR3 eye(0, 3, -6), at(0, 3, 0), up(0, 1, 0), right;
     D3DXMATRIX v;
-    ExpectMatrix(*D3DXMatrixLookAtLH(&v, &eye, &at, &up), D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -3, 6, 1), 1e-6f);
+    ExpectMatrix(*D3DXMatrixLookAtLH(&v, &eye, &at, &up), D3DXMATRIX(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, -3, 6, 1),
+                 1e-6f);
     // Any view: the target straight ahead at its distance, up stays up, cross(up, dir) is right.
     eye = D3DXVECTOR3(1, 2, 3);
     at = D3DXVECTOR3(4, -1, 7);
@@ -83,7 +84,9 @@ TEST(D3DXMath, PerspectiveOfTheGame) {
     const float aspect = 1680.0f / 900.0f, zn = 0.1f, zf = 300.0f, ys = sqrtf(3.0f);  // 1 / tan(30 degrees)
     D3DXMATRIX p;
     D3DXMatrixPerspectiveFovLH(&p, 1.0471976f, aspect, zn, zf);
-    ExpectMatrix(p, D3DXMATRIX(ys / aspect, 0, 0, 0, 0, ys, 0, 0, 0, 0, zf / (zf - zn), 1, 0, 0, -zn * zf / (zf - zn), 0), 1e-5f);
+    ExpectMatrix(p,
+                 D3DXMATRIX(ys / aspect, 0, 0, 0, 0, ys, 0, 0, 0, 0, zf / (zf - zn), 1, 0, 0, -zn * zf / (zf - zn), 0),
+                 1e-5f);
     // Through the divide by w: near plane at depth 0, far plane at 1, the top of the view at y = 1.
     EXPECT_NEAR(Coord(D3DXVECTOR3(0, 0, zn), p).z, 0.0f, 1e-5f);
     EXPECT_NEAR(Coord(D3DXVECTOR3(0, 0, zf), p).z, 1.0f, 1e-5f);

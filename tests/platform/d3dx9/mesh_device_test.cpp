@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "ci_skip.h"
 #include "d3d9_testing.h"
 #include "test_device.h"
 #include "xfile_builder.h"
-#include "ci_skip.h"
 
 namespace {
 
@@ -68,8 +68,8 @@ TEST(MeshOnDevice, EachSubsetIsOneDrawInItsOwnPlace) {
     LPD3DXMESH mesh = nullptr;
     LPD3DXBUFFER materials = nullptr;
     DWORD count = 0;
-    ASSERT_EQ(D3D_OK, D3DXLoadMeshFromXA(path.c_str(), D3DXMESH_MANAGED, device, nullptr, &materials, nullptr,
-                                         &count, &mesh));
+    ASSERT_EQ(D3D_OK,
+              D3DXLoadMeshFromXA(path.c_str(), D3DXMESH_MANAGED, device, nullptr, &materials, nullptr, &count, &mesh));
     ASSERT_EQ(4u, count);
     EXPECT_EQ((DWORD)(D3DFVF_XYZ | D3DFVF_DIFFUSE), mesh->GetFVF());
 

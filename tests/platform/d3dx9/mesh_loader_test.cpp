@@ -38,7 +38,7 @@ struct NullDevice {
     unsigned live = 0;
 };
 
-#define REQUIRE_DEVICE(d) \
+#define REQUIRE_DEVICE(d)                                                                                              \
     if (!(d).device) SKIP_OR_FAIL_IN_CI() << (d).td.Why()
 
 // A buffer's description and its bytes, read through a read-only lock.
@@ -126,8 +126,8 @@ struct Loaded {
 };
 
 void Load(const std::string& path, DWORD options, IDirect3DDevice9* device, Loaded* out, bool adjacency = false) {
-    out->hr = D3DXLoadMeshFromXA(path.c_str(), options, device, adjacency ? &out->adjacency : nullptr,
-                                 &out->materials, &out->effects, &out->numMaterials, &out->mesh);
+    out->hr = D3DXLoadMeshFromXA(path.c_str(), options, device, adjacency ? &out->adjacency : nullptr, &out->materials,
+                                 &out->effects, &out->numMaterials, &out->mesh);
 }
 
 TEST(MeshLoader, FillsBuffersInTheLayoutItsFvfNames) {
@@ -318,8 +318,7 @@ TEST(MeshLoader, AdjacencyAndOptionalOutParameters) {
     }
     // Everything but the file, the device and the mesh may be left out.
     LPD3DXMESH mesh = nullptr;
-    ASSERT_EQ(D3D_OK,
-              D3DXLoadMeshFromXA(path.c_str(), 0, device.device, nullptr, nullptr, nullptr, nullptr, &mesh));
+    ASSERT_EQ(D3D_OK, D3DXLoadMeshFromXA(path.c_str(), 0, device.device, nullptr, nullptr, nullptr, nullptr, &mesh));
     ASSERT_NE(nullptr, mesh);
     IDirect3DVertexBuffer9* vb = nullptr;
     ASSERT_EQ(D3D_OK, mesh->GetVertexBuffer(&vb));

@@ -76,7 +76,9 @@ protected:
         tex->Release();
         return out;
     }
-    static DWORD Argb(const unsigned char* p) { return DWORD(p[3]) << 24 | DWORD(p[0]) << 16 | DWORD(p[1]) << 8 | p[2]; }
+    static DWORD Argb(const unsigned char* p) {
+        return DWORD(p[3]) << 24 | DWORD(p[0]) << 16 | DWORD(p[1]) << 8 | p[2];
+    }
 
     std::string dir = testing::TempDir() + "d3dx9tex_" + std::to_string(getpid()) + "/";
     testsupport::TestDevice td;
@@ -85,12 +87,14 @@ protected:
 
 // Each of the four channels of `c` within `tol` of those of `e`.
 void ExpectNear(DWORD c, DWORD e, int tol, const std::string& what = "") {
-    for (int shift = 0; shift < 32; shift += 8) EXPECT_NEAR(int(c >> shift & 0xFF), int(e >> shift & 0xFF), tol) << what << " bits " << shift;
+    for (int shift = 0; shift < 32; shift += 8)
+        EXPECT_NEAR(int(c >> shift & 0xFF), int(e >> shift & 0xFF), tol) << what << " bits " << shift;
 }
 
 TEST_F(TextureFiles, PngIsRoundedUpToPowersOfTwoAndGetsBoxFilteredMipLevels) {
     Rgba img;  // 5x3: D3DX's default size is 8x4
-    for (int i = 0; i < 15; ++i) img.insert(img.end(), {uint8_t(i % 5 * 40), uint8_t(i / 5 * 40), uint8_t(200 - i), uint8_t(255 - i)});
+    for (int i = 0; i < 15; ++i)
+        img.insert(img.end(), {uint8_t(i % 5 * 40), uint8_t(i / 5 * 40), uint8_t(200 - i), uint8_t(255 - i)});
     Loaded t = Load(Png("p.png", 5, 3, img));
     EXPECT_EQ(t.format, D3DFMT_A8R8G8B8);
     ASSERT_EQ(t.level.size(), 4u) << "8x4, 4x2, 2x1, 1x1";
@@ -117,7 +121,8 @@ TEST_F(TextureFiles, PngIsRoundedUpToPowersOfTwoAndGetsBoxFilteredMipLevels) {
     t = Load(Png("a.png", 3, 1, {255, 0, 0, 255, 255, 0, 0, 255, 0, 0, 0, 0}));
     EXPECT_EQ(t.Texel(0, 2, 0), 0xAAFF0000u);
     Rgba halves;  // 4x2: left half opaque red, right half opaque blue
-    for (int i = 0; i < 8; ++i) halves.insert(halves.end(), {uint8_t(i % 4 < 2 ? 255 : 0), 0, uint8_t(i % 4 < 2 ? 0 : 255), 255});
+    for (int i = 0; i < 8; ++i)
+        halves.insert(halves.end(), {uint8_t(i % 4 < 2 ? 255 : 0), 0, uint8_t(i % 4 < 2 ? 0 : 255), 255});
     t = Load(Png("h.png", 4, 2, halves));
     ASSERT_EQ(t.level.size(), 3u);
     EXPECT_EQ(t.Texel(1, 0, 0), 0xFFFF0000u);
@@ -191,7 +196,8 @@ TEST_F(TextureFiles, SidesAndPixelCountsAreCapped) {
     tex->Release();
     tex = NULL;
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bytes.data(), (UINT)bytes.size() / 2, &tex),
-              D3DXERR_INVALIDDATA) << "a cut file";
+              D3DXERR_INVALIDDATA)
+        << "a cut file";
     EXPECT_EQ(tex, nullptr);
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bytes.data(), 0, &tex), D3DERR_INVALIDCALL);
 }
@@ -202,9 +208,10 @@ TEST_F(TextureFiles, FailuresReturnAnErrorAndNoTexture) {
     FILE* f = fopen(good.c_str(), "rb");
     bytes.resize(fread(&bytes[0], 1, bytes.size(), f));
     fclose(f);
-    const std::pair<std::string, std::string> bad[] = {{"corrupt.png", std::string("\x89PNG\r\n\x1a\n", 8) + "not an image"},
-                                                       {"cut.png", bytes.substr(0, bytes.size() / 2)},
-                                                       {"empty.png", ""}};
+    const std::pair<std::string, std::string> bad[] = {
+        {"corrupt.png", std::string("\x89PNG\r\n\x1a\n", 8) + "not an image"},
+        {"cut.png", bytes.substr(0, bytes.size() / 2)},
+        {"empty.png", ""}};
     for (const auto& b : bad) {
         f = fopen((dir + b.first).c_str(), "wb");
         fwrite(b.second.data(), 1, b.second.size(), f);

@@ -26,9 +26,23 @@ inline std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uin
 class BinaryWriter {
 public:
     enum : uint16_t {
-        NAME = 1, STRING = 2, INTEGER = 3, GUID = 5, INTEGER_LIST = 6, FLOAT_LIST = 7,
-        OBRACE = 10, CBRACE = 11, OBRACKET = 14, CBRACKET = 15, COMMA = 19, SEMICOLON = 20,
-        TEMPLATE = 31, WORD = 40, DWORD = 41, FLOAT = 42, ARRAY = 52,
+        NAME = 1,
+        STRING = 2,
+        INTEGER = 3,
+        GUID = 5,
+        INTEGER_LIST = 6,
+        FLOAT_LIST = 7,
+        OBRACE = 10,
+        CBRACE = 11,
+        OBRACKET = 14,
+        CBRACKET = 15,
+        COMMA = 19,
+        SEMICOLON = 20,
+        TEMPLATE = 31,
+        WORD = 40,
+        DWORD = 41,
+        FLOAT = 42,
+        ARRAY = 52,
     };
 
     explicit BinaryWriter(bool doubles = false, const char* format = "bin ") : doubles_(doubles) {

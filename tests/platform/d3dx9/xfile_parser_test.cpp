@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <math.h>
 
-#include "xfile_builder.h"
 #include "ci_skip.h"
+#include "xfile_builder.h"
 
 namespace {
 
@@ -306,8 +306,8 @@ std::string XFile(const std::string& body) { return std::string("xof 0302txt 003
 TEST(XFileText, LenientSeparatorsAndComments) {
     // ";;" and ",;" endings, separators doubled or missing where whitespace
     // already separates, comments anywhere.
-    MeshData m = MustParse(XFile(
-        "Mesh tri { // name\n 3;\n 0.0;0.0;0.0;;, 1.0 0.0 0.0,; # coords\n 0;1;0;;\n 1;\n 3;0,1,2;,;\n }\n"));
+    MeshData m = MustParse(
+        XFile("Mesh tri { // name\n 3;\n 0.0;0.0;0.0;;, 1.0 0.0 0.0,; # coords\n 0;1;0;;\n 1;\n 3;0,1,2;,;\n }\n"));
     ASSERT_EQ(3u, m.vertices.size());
     EXPECT_EQ((std::vector<float>{1, 0, 0}), Corner(m, 0, 1));
     EXPECT_EQ((std::vector<float>{0, 1, 0}), Corner(m, 0, 2));
@@ -319,17 +319,15 @@ TEST(XFileText, LenientSeparatorsAndComments) {
 TEST(XFileText, NoMaterialListGivesOneWhiteUntexturedMaterial) {
     MeshData m = MustParse(XFile(kTriangle));
     ASSERT_EQ(1u, m.materials.size());
-    EXPECT_EQ((std::vector<float>{1, 1, 1, 1}),
-              std::vector<float>(m.materials[0].diffuse, m.materials[0].diffuse + 4));
+    EXPECT_EQ((std::vector<float>{1, 1, 1, 1}), std::vector<float>(m.materials[0].diffuse, m.materials[0].diffuse + 4));
     EXPECT_FALSE(m.materials[0].hasTexture);
     ASSERT_EQ(1u, m.ranges.size());
     EXPECT_EQ(0u, m.ranges[0].attribId);
 }
 
 TEST(XFileText, PolygonsAreFannedFromTheirFirstCorner) {
-    MeshData m = MustParse(XFile(
-        "Mesh { 6; 0;0;0;, 1;0;0;, 2;1;0;, 1;2;0;, 0;2;0;, 5;5;5;;\n"
-        " 2; 5;0,1,2,3,4;, 3;3,4,5;; }"));
+    MeshData m = MustParse(XFile("Mesh { 6; 0;0;0;, 1;0;0;, 2;1;0;, 1;2;0;, 0;2;0;, 5;5;5;;\n"
+                                 " 2; 5;0,1,2,3,4;, 3;3,4,5;; }"));
     ASSERT_EQ(4u, m.attributes.size());
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), Face(m, 0));
     EXPECT_EQ((std::vector<uint32_t>{0, 2, 3}), Face(m, 1));
@@ -338,9 +336,8 @@ TEST(XFileText, PolygonsAreFannedFromTheirFirstCorner) {
 }
 
 TEST(XFileText, VertexColors) {
-    MeshData m = MustParse(XFile(
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-        " MeshVertexColors { 2; 0;1.0;0.0;0.0;1.0;;, 2;0.0;0.0;1.0;0.5;;; } }"));
+    MeshData m = MustParse(XFile("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                                 " MeshVertexColors { 2; 0;1.0;0.0;0.0;1.0;;, 2;0.0;0.0;1.0;0.5;;; } }"));
     EXPECT_TRUE(m.hasColors);
     EXPECT_EQ(0xFFFF0000u, m.vertices[0].color);
     EXPECT_EQ(0xFFFFFFFFu, m.vertices[1].color);  // not listed: white
@@ -348,12 +345,11 @@ TEST(XFileText, VertexColors) {
 }
 
 TEST(XFileText, MaterialIndicesShorterThanFacesRepeatTheLast) {
-    MeshData m = MustParse(XFile(
-        "Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;;\n"
-        " 4; 3;0,1,2;, 3;1,3,2;, 3;0,2,1;, 3;2,3,1;;\n"
-        " MeshMaterialList { 2; 2; 0, 1;;\n"
-        "  Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\n"
-        "  Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }"));
+    MeshData m = MustParse(XFile("Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;;\n"
+                                 " 4; 3;0,1,2;, 3;1,3,2;, 3;0,2,1;, 3;2,3,1;;\n"
+                                 " MeshMaterialList { 2; 2; 0, 1;;\n"
+                                 "  Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\n"
+                                 "  Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }"));
     // Faces 1, 2 and 3 take the last listed index, 1; face 0 takes 0.
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 1, 1}), m.attributes);
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2}), Face(m, 0));
@@ -363,14 +359,13 @@ TEST(XFileText, MaterialIndicesShorterThanFacesRepeatTheLast) {
 }
 
 TEST(XFileText, SeveralMaterialsGiveSubsetsInMaterialOrder) {
-    MeshData m = MustParse(XFile(
-        "Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;;\n"
-        " 4; 3;0,1,2;, 3;1,3,2;, 3;0,2,1;, 3;2,3,1;;\n"
-        " MeshMaterialList { 4; 4; 2, 0, 2, 1;;\n"
-        "  Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\n"
-        "  Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"a.png\"; } }\n"
-        "  Material { 0;0;1;1;; 0; 0;0;0;; 0;0;0;; }\n"
-        "  Material { 1;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }"));
+    MeshData m = MustParse(XFile("Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;;\n"
+                                 " 4; 3;0,1,2;, 3;1,3,2;, 3;0,2,1;, 3;2,3,1;;\n"
+                                 " MeshMaterialList { 4; 4; 2, 0, 2, 1;;\n"
+                                 "  Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\n"
+                                 "  Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"a.png\"; } }\n"
+                                 "  Material { 0;0;1;1;; 0; 0;0;0;; 0;0;0;; }\n"
+                                 "  Material { 1;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }"));
     ASSERT_EQ(4u, m.materials.size());
     EXPECT_EQ((std::vector<uint32_t>{0, 1, 2, 2}), m.attributes);
     // Within material 2 the file order of faces 0 and 2 is kept.
@@ -388,10 +383,9 @@ TEST(XFileText, SeveralMaterialsGiveSubsetsInMaterialOrder) {
 }
 
 TEST(XFileText, MaterialReferencesResolveByNameAndGuid) {
-    const char* materials =
-        "Material Green <11111111-2222-3333-4444-555555555555> { 0;1;0;1;; 3; 0;0;0;; 0;0;0;; "
-        "TextureFilename { \"green.bmp\"; } }\n"
-        "Material Blue { 0;0;1;1;; 7; 0;0;0;; 0;0;0;; }\n";
+    const char* materials = "Material Green <11111111-2222-3333-4444-555555555555> { 0;1;0;1;; 3; 0;0;0;; 0;0;0;; "
+                            "TextureFilename { \"green.bmp\"; } }\n"
+                            "Material Blue { 0;0;1;1;; 7; 0;0;0;; 0;0;0;; }\n";
     std::string mesh =
         "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;;\n"
         " MeshMaterialList { 3; 2; 0, 2;; { Blue } { <11111111-2222-3333-4444-555555555555> } { Later } } }\n";
@@ -407,11 +401,11 @@ TEST(XFileText, MaterialReferencesResolveByNameAndGuid) {
     ExpectFails(XFile(std::string(materials) + mesh), "reference to an undefined material");
 
     // A name defined twice: a reference takes the definition last seen before it.
-    MeshData twice = MustParse(XFile(
-        "Material A { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; }\n"
-        "Material A { 1;1;1;1;; 2; 0;0;0;; 0;0;0;; }\n"
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; { A } } }\n"
-        "Material A { 1;1;1;1;; 3; 0;0;0;; 0;0;0;; }\n"));
+    MeshData twice =
+        MustParse(XFile("Material A { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; }\n"
+                        "Material A { 1;1;1;1;; 2; 0;0;0;; 0;0;0;; }\n"
+                        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; { A } } }\n"
+                        "Material A { 1;1;1;1;; 3; 0;0;0;; 0;0;0;; }\n"));
     ASSERT_EQ(1u, twice.materials.size());
     EXPECT_EQ(2.0f, twice.materials[0].power);
     ExpectFails(XFile("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; { } } }"),
@@ -419,16 +413,18 @@ TEST(XFileText, MaterialReferencesResolveByNameAndGuid) {
 }
 
 TEST(XFileText, UnknownTemplatesAndObjectsAreSkipped) {
-    MeshData m = MustParse(XFile(
-        "template Custom { <12345678-1234-1234-1234-123456789ABC> DWORD a; array FLOAT b[a]; [...] }\n"
-        "Header { 1; 0; 1; }\n"
-        "Custom c1 { 2; 1.0, 2.0;; Mesh hidden { 3; 9;9;9;, 9;9;9;, 9;9;9;; 1; 3;0,1,2;; } { SomeRef } }\n"
-        "AnimationSet { Animation { { Frame1 } AnimationKey { 0; 1; 0; 4; 1.0, 0, 0, 0;;; } } }\n"
-        "Frame F { Custom { 1; } " + std::string(kTriangle) + " }\n"
-        "Mesh { 3; 5;5;5;, 6;5;5;, 5;6;5;; 1; 3;0,1,2;;\n"
-        " XSkinMeshHeader { 1; 2; 3; }\n"
-        " VertexDuplicationIndices { 3; 3; 0, 1, 2; }\n"
-        " MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; Custom { \"x\"; } } } }\n"));
+    MeshData m = MustParse(
+        XFile("template Custom { <12345678-1234-1234-1234-123456789ABC> DWORD a; array FLOAT b[a]; [...] }\n"
+              "Header { 1; 0; 1; }\n"
+              "Custom c1 { 2; 1.0, 2.0;; Mesh hidden { 3; 9;9;9;, 9;9;9;, 9;9;9;; 1; 3;0,1,2;; } { SomeRef } }\n"
+              "AnimationSet { Animation { { Frame1 } AnimationKey { 0; 1; 0; 4; 1.0, 0, 0, 0;;; } } }\n"
+              "Frame F { Custom { 1; } " +
+              std::string(kTriangle) +
+              " }\n"
+              "Mesh { 3; 5;5;5;, 6;5;5;, 5;6;5;; 1; 3;0,1,2;;\n"
+              " XSkinMeshHeader { 1; 2; 3; }\n"
+              " VertexDuplicationIndices { 3; 3; 0, 1, 2; }\n"
+              " MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; Custom { \"x\"; } } } }\n"));
     // Only the Frame's triangle and the last Mesh are read; the Mesh inside the
     // unknown object is not.
     ASSERT_EQ(6u, m.vertices.size());
@@ -437,12 +433,11 @@ TEST(XFileText, UnknownTemplatesAndObjectsAreSkipped) {
 }
 
 TEST(XFileText, SeveralTopLevelMeshesAreMerged) {
-    MeshData m = MustParse(XFile(
-        "Mesh a { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-        " MeshMaterialList { 2; 1; 1;; Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\n"
-        "                             Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }\n"
-        "Mesh b { 4; 0;0;1;, 1;0;1;, 1;1;1;, 0;1;1;; 1; 4;0,1,2,3;;\n"
-        " MeshNormals { 1; 0;0;1;; 1; 4;0,0,0,0;; } }\n"));
+    MeshData m = MustParse(XFile("Mesh a { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                                 " MeshMaterialList { 2; 1; 1;; Material { 1;0;0;1;; 0; 0;0;0;; 0;0;0;; }\n"
+                                 "                             Material { 0;1;0;1;; 0; 0;0;0;; 0;0;0;; } } }\n"
+                                 "Mesh b { 4; 0;0;1;, 1;0;1;, 1;1;1;, 0;1;1;; 1; 4;0,1,2,3;;\n"
+                                 " MeshNormals { 1; 0;0;1;; 1; 4;0,0,0,0;; } }\n"));
     // Mesh b's vertices follow mesh a's; b has no material list and gets a
     // default material after a's two.
     ASSERT_EQ(7u, m.vertices.size());
@@ -468,12 +463,11 @@ TEST(XFileFrames, ChildMatrixFirstThenParent) {
     const float translate[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1};
     const float rotateZ90[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     const float scale2[16] = {2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1};
-    std::string mesh =
-        "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshNormals { 1; 1;0;0;; 1; 3;0,0,0;; } }\n";
+    std::string mesh = "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshNormals { 1; 1;0;0;; 1; 3;0,0,0;; } }\n";
     // The parent's matrix is written after its child frame; order in the file
     // must not matter.
-    std::string file = XFile("Frame parent {\n Frame child {\n" + Matrix(translate) + mesh + " }\n" +
-                             Matrix(rotateZ90) + "}\n");
+    std::string file =
+        XFile("Frame parent {\n Frame child {\n" + Matrix(translate) + mesh + " }\n" + Matrix(rotateZ90) + "}\n");
     MeshData m = MustParse(file);
     // (0,0,0) → translate → (1,0,0) → rotate → (0,1,0)
     EXPECT_NEAR(0.0f, Corner(m, 0, 0)[0], 1e-6);
@@ -487,8 +481,8 @@ TEST(XFileFrames, ChildMatrixFirstThenParent) {
     EXPECT_NEAR(1.0f, Normal(m, 0, 0)[1], 1e-6);
 
     // Three levels with a scale: normals come out unit length again.
-    MeshData s = MustParse(XFile("Frame a { " + Matrix(scale2) + " Frame b { Frame c { " + Matrix(translate) + mesh +
-                                 " } } }\n"));
+    MeshData s = MustParse(
+        XFile("Frame a { " + Matrix(scale2) + " Frame b { Frame c { " + Matrix(translate) + mesh + " } } }\n"));
     EXPECT_NEAR(2.0f, Corner(s, 0, 0)[0], 1e-6);  // (0,0,0) + 1 along x, then doubled
     EXPECT_NEAR(4.0f, Corner(s, 0, 1)[0], 1e-6);
     EXPECT_NEAR(1.0f, Normal(s, 0, 0)[0], 1e-6);
@@ -521,9 +515,8 @@ TEST(XFileNormals, SplitOnlyWhereNormalsDiffer) {
     EXPECT_EQ(2u, hard.pointReps[hard.indices[5]]);
 
     // A second face with the same second normal shares the copies made for the first.
-    MeshData shared = MustParse(XFile(
-        "Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;2,1,3;;\n"
-        "MeshNormals { 2; 0;0;1;, 0;1;0;; 3; 3;0,0,0;, 3;1,1,1;, 3;1,1,1;; } }"));
+    MeshData shared = MustParse(XFile("Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;2,1,3;;\n"
+                                      "MeshNormals { 2; 0;0;1;, 0;1;0;; 3; 3;0,0,0;, 3;1,1,1;, 3;1,1,1;; } }"));
     EXPECT_EQ(6u, shared.vertices.size());
     EXPECT_EQ(shared.indices[3], shared.indices[7]);  // vertex 1's copy
     EXPECT_EQ(shared.indices[5], shared.indices[6]);  // vertex 2's copy
@@ -533,9 +526,8 @@ TEST(XFileNormals, SplitOnlyWhereNormalsDiffer) {
 
 TEST(XFileAdjacency, SharedEdgesAcrossSplitVertices) {
     // A quad fanned into two triangles with a hard normal seam: still adjacent.
-    MeshData m = MustParse(XFile(
-        "Mesh { 5; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;, 9;9;9;; 3; 3;0,1,2;, 3;0,2,3;, 3;4,4,4;;\n"
-        "MeshNormals { 2; 0;0;1;, 0;1;0;; 3; 3;0,0,0;, 3;1,1,1;, 3;0,0,0;; } }"));
+    MeshData m = MustParse(XFile("Mesh { 5; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;, 9;9;9;; 3; 3;0,1,2;, 3;0,2,3;, 3;4,4,4;;\n"
+                                 "MeshNormals { 2; 0;0;1;, 0;1;0;; 3; 3;0,0,0;, 3;1,1,1;, 3;0,0,0;; } }"));
     std::vector<uint32_t> adj;
     xfile::ComputeAdjacency(m, &adj);
     ASSERT_EQ(9u, adj.size());
@@ -545,8 +537,8 @@ TEST(XFileAdjacency, SharedEdgesAcrossSplitVertices) {
 }
 
 TEST(XFileAdjacency, EdgeOfThreeFacesPairsTwo) {
-    MeshData m = MustParse(XFile(
-        "Mesh { 5; 0;0;0;, 1;0;0;, 0;1;0;, 0;-1;0;, 0;0;1;; 3; 3;0,1,2;, 3;1,0,3;, 3;0,1,4;; }"));
+    MeshData m =
+        MustParse(XFile("Mesh { 5; 0;0;0;, 1;0;0;, 0;1;0;, 0;-1;0;, 0;0;1;; 3; 3;0,1,2;, 3;1,0,3;, 3;0,1,4;; }"));
     std::vector<uint32_t> adj;
     xfile::ComputeAdjacency(m, &adj);
     // Edge (0,1) is shared by all three faces; exactly one pair is joined and
@@ -627,7 +619,8 @@ TEST(XFileBad, NameAndNestingLimits) {
     ExpectFails(XFile("Mesh " + longName + "n { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }"), "name too long");
     std::string longString(xfile::kMaxNameLength + 1, 's');
     ExpectFails(XFile("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; Material { "
-                      "1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"" + longString + "\"; } } } }"),
+                      "1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"" +
+                      longString + "\"; } } } }"),
                 "string too long");
 
     // Frames nested to the limit load; one more level fails, and so do
@@ -651,11 +644,11 @@ TEST(XFileBad, NameAndNestingLimits) {
 TEST(XFileBad, CountsAreCheckedAgainstTheBytesLeft) {
     // Under every limit, but far more than a tiny file can hold: refused
     // before anything is read or allocated for them.
-    for (const char* file : {"Mesh { 1000000; 0;0;0;; 1; 3;0,0,0;; }",
-                             "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1000000; 3;0,1,2;; }",
-                             "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshNormals { 1000000; 0;0;1;; } }",
-                             "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshVertexColors { 1000000; 0;1;1;1;1;; } }",
-                             "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1000000; 0;; } }"}) {
+    for (const char* file :
+         {"Mesh { 1000000; 0;0;0;; 1; 3;0,0,0;; }", "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1000000; 3;0,1,2;; }",
+          "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshNormals { 1000000; 0;0;1;; } }",
+          "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshVertexColors { 1000000; 0;1;1;1;1;; } }",
+          "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1000000; 0;; } }"}) {
         MeshData m;
         std::string error;
         EXPECT_EQ(Status::InvalidData, Parse(XFile(file), &m, &error)) << file;

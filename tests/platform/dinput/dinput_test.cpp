@@ -1,8 +1,8 @@
 // DirectInput 8 keyboard: creation and its checks, the data format and
 // cooperative level rules, reading the key state, the scancode table, and
 // losing and regaining the keyboard focus.
-#include <gtest/gtest.h>
 #include <dinput.h>
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <SDL2/SDL.h>
@@ -12,11 +12,11 @@
 #include <map>
 #include <vector>
 
-#include "platform/common/winapi_internal.h"
-#include "platform/common/keymap.h"
-#include "dinput_testing.h"
-#include "win32_testing.h"
 #include "ci_skip.h"
+#include "dinput_testing.h"
+#include "platform/common/keymap.h"
+#include "platform/common/winapi_internal.h"
+#include "win32_testing.h"
 
 namespace {
 
@@ -232,15 +232,15 @@ TEST(DirectInputKeys, ScancodesBecomeDirectInputCodes) {
     IDirectInputDevice8A* dev = BackgroundKeyboard(di);
     WinapiTest_ReleaseAllKeys();
     const std::map<SDL_Scancode, int> sample = {
-        {SDL_SCANCODE_A, 0x1E},        {SDL_SCANCODE_UP, 0xC8},       {SDL_SCANCODE_RCTRL, 0x9D},
-        {SDL_SCANCODE_KP_ENTER, 0x9C}, {SDL_SCANCODE_SPACE, 0x39},    {SDL_SCANCODE_ESCAPE, 0x01},
-        {SDL_SCANCODE_W, 0x11},        {SDL_SCANCODE_S, 0x1F},        {SDL_SCANCODE_D, 0x20},
-        {SDL_SCANCODE_C, 0x2E},        {SDL_SCANCODE_DOWN, 0xD0},     {SDL_SCANCODE_LEFT, 0xCB},
-        {SDL_SCANCODE_RIGHT, 0xCD},    {SDL_SCANCODE_RALT, 0xB8},     {SDL_SCANCODE_KP_DIVIDE, 0xB5},
-        {SDL_SCANCODE_HOME, 0xC7},     {SDL_SCANCODE_DELETE, 0xD3},   {SDL_SCANCODE_LGUI, 0xDB},
-        {SDL_SCANCODE_APPLICATION, 0xDD}, {SDL_SCANCODE_F11, 0x57},   {SDL_SCANCODE_1, 0x02},
-        {SDL_SCANCODE_0, 0x0B},        {SDL_SCANCODE_KP_0, 0x52},     {SDL_SCANCODE_LSHIFT, 0x2A},
-        {SDL_SCANCODE_RSHIFT, 0x36},   {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_PRINTSCREEN, 0xB7},
+        {SDL_SCANCODE_A, 0x1E},           {SDL_SCANCODE_UP, 0xC8},       {SDL_SCANCODE_RCTRL, 0x9D},
+        {SDL_SCANCODE_KP_ENTER, 0x9C},    {SDL_SCANCODE_SPACE, 0x39},    {SDL_SCANCODE_ESCAPE, 0x01},
+        {SDL_SCANCODE_W, 0x11},           {SDL_SCANCODE_S, 0x1F},        {SDL_SCANCODE_D, 0x20},
+        {SDL_SCANCODE_C, 0x2E},           {SDL_SCANCODE_DOWN, 0xD0},     {SDL_SCANCODE_LEFT, 0xCB},
+        {SDL_SCANCODE_RIGHT, 0xCD},       {SDL_SCANCODE_RALT, 0xB8},     {SDL_SCANCODE_KP_DIVIDE, 0xB5},
+        {SDL_SCANCODE_HOME, 0xC7},        {SDL_SCANCODE_DELETE, 0xD3},   {SDL_SCANCODE_LGUI, 0xDB},
+        {SDL_SCANCODE_APPLICATION, 0xDD}, {SDL_SCANCODE_F11, 0x57},      {SDL_SCANCODE_1, 0x02},
+        {SDL_SCANCODE_0, 0x0B},           {SDL_SCANCODE_KP_0, 0x52},     {SDL_SCANCODE_LSHIFT, 0x2A},
+        {SDL_SCANCODE_RSHIFT, 0x36},      {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_PRINTSCREEN, 0xB7},
     };
     for (const auto& entry : sample) {
         PushKey(0, true, entry.first);
@@ -256,8 +256,9 @@ TEST(DirectInputKeys, ScancodesBecomeDirectInputCodes) {
 
 TEST(DirectInputKeymap, EveryKeyOfAFullKeyboardHasItsOwnCode) {
     std::vector<int> keys;
-    for (int sc = SDL_SCANCODE_A; sc <= SDL_SCANCODE_KP_PERIOD; ++sc) keys.push_back(sc);  // main block, F1-F12, nav, keypad
-    for (int sc = SDL_SCANCODE_LCTRL; sc <= SDL_SCANCODE_RGUI; ++sc) keys.push_back(sc);   // modifiers
+    for (int sc = SDL_SCANCODE_A; sc <= SDL_SCANCODE_KP_PERIOD; ++sc)
+        keys.push_back(sc);  // main block, F1-F12, nav, keypad
+    for (int sc = SDL_SCANCODE_LCTRL; sc <= SDL_SCANCODE_RGUI; ++sc) keys.push_back(sc);  // modifiers
     keys.push_back(SDL_SCANCODE_NONUSBACKSLASH);
     keys.push_back(SDL_SCANCODE_APPLICATION);
     keys.push_back(SDL_SCANCODE_INTERNATIONAL1);
@@ -270,8 +271,8 @@ TEST(DirectInputKeymap, EveryKeyOfAFullKeyboardHasItsOwnCode) {
         uint8_t dik = winapi::DikFromScancode(sc);
         EXPECT_NE(dik, 0) << SDL_GetScancodeName((SDL_Scancode)sc);
         auto clash = owner.find(dik);
-        EXPECT_TRUE(clash == owner.end()) << SDL_GetScancodeName((SDL_Scancode)sc) << " and "
-                                          << SDL_GetScancodeName((SDL_Scancode)clash->second);
+        EXPECT_TRUE(clash == owner.end())
+            << SDL_GetScancodeName((SDL_Scancode)sc) << " and " << SDL_GetScancodeName((SDL_Scancode)clash->second);
         owner[dik] = sc;
     }
     // Extended keys carry the 0x80 bit; their plain twins do not.

@@ -6,16 +6,16 @@
 
 #include <SDL2/SDL.h>
 #include <stdlib.h>
-#include <unistd.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "ci_skip.h"
 #include "platform/common/winapi_internal.h"
 #include "win32_testing.h"
-#include "ci_skip.h"
 
 namespace {
 
@@ -278,13 +278,14 @@ TEST_F(RealMessageBox, TheOwnerIsDisabledWhileTheBoxIsOpen) {
     ASSERT_NE(owner, nullptr);
     uint32_t ownerId = SDL_GetWindowID(winapi::SdlWindowFromHwnd(owner));
     WinapiTest_DrainMessages();
-    int r = Run("本当に終了してよろしいですか？", "確認", MB_OKCANCEL | MB_DEFBUTTON2,
-                [ownerId](const WinapiMessageBoxWindow& b) {
-                    PushWindowEvent(ownerId, SDL_WINDOWEVENT_CLOSE);
-                    PushWindowEvent(ownerId, SDL_WINDOWEVENT_CLOSE);
-                    PushKey(ownerId, SDL_SCANCODE_RETURN);  // the box has the keyboard
-                },
-                owner);
+    int r = Run(
+        "本当に終了してよろしいですか？", "確認", MB_OKCANCEL | MB_DEFBUTTON2,
+        [ownerId](const WinapiMessageBoxWindow& b) {
+            PushWindowEvent(ownerId, SDL_WINDOWEVENT_CLOSE);
+            PushWindowEvent(ownerId, SDL_WINDOWEVENT_CLOSE);
+            PushKey(ownerId, SDL_SCANCODE_RETURN);  // the box has the keyboard
+        },
+        owner);
     EXPECT_EQ(r, IDCANCEL);
     int closes = 0, keys = 0;
     MSG m;
@@ -304,7 +305,8 @@ TEST_F(RealMessageBox, OpenGlContextIsCurrentAgainAfterwards) {
     SDL_GLContext ctx = SDL_GL_CreateContext(w);
     if (!ctx) SKIP_OR_FAIL_IN_CI() << "no OpenGL here: " << SDL_GetError();
     ASSERT_EQ(SDL_GL_MakeCurrent(w, ctx), 0);
-    Run("いくつか読み込めなかったテクスチャファイルがあります", "エラー", MB_OK,
+    Run(
+        "いくつか読み込めなかったテクスチャファイルがあります", "エラー", MB_OK,
         [](const WinapiMessageBoxWindow& b) { PushKey(b.windowId, SDL_SCANCODE_RETURN); }, owner);
     EXPECT_EQ(SDL_GL_GetCurrentContext(), ctx);
     EXPECT_EQ(SDL_GL_GetCurrentWindow(), w);

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "ci_skip.h"
 #include "platform/common/winapi_internal.h"
 #include "win32_testing.h"
-#include "ci_skip.h"
 
 namespace {
 
@@ -86,8 +86,8 @@ protected:
     HWND Make(int clientW = 320, int clientH = 200, int x = 40, int y = 30, const char* title = "test") {
         RECT r = {0, 0, clientW, clientH};
         AdjustWindowRect(&r, kGameStyle, FALSE);
-        HWND h = CreateWindowExA(0, RecordingClass(), title, kGameStyle, x, y, r.right - r.left, r.bottom - r.top,
-                                 NULL, NULL, NULL, NULL);
+        HWND h = CreateWindowExA(0, RecordingClass(), title, kGameStyle, x, y, r.right - r.left, r.bottom - r.top, NULL,
+                                 NULL, NULL, NULL);
         if (h) made_.push_back(h);
         return h;
     }
@@ -352,15 +352,15 @@ TEST_F(WindowTest, KeysBecomeKeyMessagesWithScanCodes) {
     EXPECT_EQ(got[0].message, (UINT)WM_KEYDOWN);
     EXPECT_EQ(got[0].hwnd, h);
     EXPECT_EQ(got[0].wParam, (WPARAM)VK_ESCAPE);
-    EXPECT_EQ(got[0].lParam & 0xFFFF, 1);             // repeat count
-    EXPECT_EQ((got[0].lParam >> 16) & 0xFF, 0x01);    // scan code of Escape
-    EXPECT_EQ((got[0].lParam >> 30) & 3, 0);          // was up, going down
-    EXPECT_EQ((got[1].lParam >> 30) & 1, 1);          // auto-repeat: was already down
+    EXPECT_EQ(got[0].lParam & 0xFFFF, 1);           // repeat count
+    EXPECT_EQ((got[0].lParam >> 16) & 0xFF, 0x01);  // scan code of Escape
+    EXPECT_EQ((got[0].lParam >> 30) & 3, 0);        // was up, going down
+    EXPECT_EQ((got[1].lParam >> 30) & 1, 1);        // auto-repeat: was already down
     EXPECT_EQ(got[2].message, (UINT)WM_KEYUP);
-    EXPECT_EQ((uint32_t)got[2].lParam >> 30, 3u);     // was down, going up
+    EXPECT_EQ((uint32_t)got[2].lParam >> 30, 3u);  // was down, going up
     EXPECT_EQ(got[3].wParam, (WPARAM)VK_RIGHT);
     EXPECT_EQ((got[3].lParam >> 16) & 0xFF, 0x4D);
-    EXPECT_EQ((got[3].lParam >> 24) & 1, 1);          // an extended key
+    EXPECT_EQ((got[3].lParam >> 24) & 1, 1);  // an extended key
     EXPECT_EQ(got[4].wParam, (WPARAM)'A');
 
     g_seen.clear();

@@ -3,8 +3,8 @@
 // our engine call the same methods. The slot numbers below are counted by
 // hand from the SDK's declaration order, and each call goes through the raw
 // vtable, not through the C++ names.
-#include <xaudio2.h>
 #include <gtest/gtest.h>
+#include <xaudio2.h>
 
 namespace {
 
@@ -34,7 +34,8 @@ TEST(XAudio2Layout, EveryMethodTheGameCallsIsInItsSdkSlot) {
     void* engine = NULL;
     ASSERT_EQ(CoCreateInstance(CLSID_XAudio2, NULL, CLSCTX_INPROC_SERVER, IID_IXAudio2, &engine), S_OK);
 
-    EXPECT_EQ((Slot<HRESULT (*)(void*, UINT32, XAUDIO2_PROCESSOR)>(engine, kEngine + 5))(engine, 0, XAUDIO2_DEFAULT_PROCESSOR),
+    EXPECT_EQ((Slot<HRESULT (*)(void*, UINT32, XAUDIO2_PROCESSOR)>(engine, kEngine + 5))(engine, 0,
+                                                                                         XAUDIO2_DEFAULT_PROCESSOR),
               S_OK);
     UINT32 devices = 0;
     EXPECT_EQ((Slot<HRESULT (*)(void*, UINT32*)>(engine, kEngine + 3))(engine, &devices), S_OK);

@@ -1,8 +1,8 @@
 // COM start-up, the XAudio2 engine and its voices over FAudio, played
 // through SDL's dummy audio driver (timing like a real device, no sound) and
 // its disk driver (the mixed output lands in a file the test reads).
-#include <xaudio2.h>
 #include <gtest/gtest.h>
+#include <xaudio2.h>
 #include <xaudio2_testing.h>
 
 #include <SDL.h>
@@ -53,7 +53,9 @@ bool WaitFor(F done, int ms = 2000) {
 }
 
 struct ScopedEnv {
-    ScopedEnv(const char* n, const char* v) : name(n), had(getenv(n) != NULL), old(had ? getenv(n) : "") { setenv(n, v, 1); }
+    ScopedEnv(const char* n, const char* v) : name(n), had(getenv(n) != NULL), old(had ? getenv(n) : "") {
+        setenv(n, v, 1);
+    }
     ~ScopedEnv() { had ? setenv(name.c_str(), old.c_str(), 1) : unsetenv(name.c_str()); }
     std::string name;
     bool had;
@@ -66,7 +68,9 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(SUCCEEDED(CoInitializeEx(NULL, COINIT_MULTITHREADED)));
         ASSERT_EQ(XAudio2Create(&engine, 0, XAUDIO2_DEFAULT_PROCESSOR), S_OK);
-        ASSERT_EQ(engine->CreateMasteringVoice(&master, XAUDIO2_DEFAULT_CHANNELS, XAUDIO2_DEFAULT_SAMPLERATE, 0, 0, NULL), S_OK)
+        ASSERT_EQ(
+            engine->CreateMasteringVoice(&master, XAUDIO2_DEFAULT_CHANNELS, XAUDIO2_DEFAULT_SAMPLERATE, 0, 0, NULL),
+            S_OK)
             << "no audio device: run with SDL_AUDIODRIVER=dummy";
     }
     void TearDown() override {
@@ -146,7 +150,8 @@ TEST_F(XAudio2Test, VoicesCheckTheirFormatAndBuffers) {
     WAVEFORMATEXTENSIBLE wrongSub = ext, shortExt = ext;
     wrongSub.SubFormat.Data1 = 0x55;
     shortExt.Format.cbSize = 0;
-    std::vector<const WAVEFORMATEX*> formats = {&bad[0], &bad[1], &bad[2], &bad[3], &bad[4], &wrongSub.Format, &shortExt.Format, NULL};
+    std::vector<const WAVEFORMATEX*> formats = {&bad[0], &bad[1],          &bad[2],          &bad[3],
+                                                &bad[4], &wrongSub.Format, &shortExt.Format, NULL};
     for (size_t i = 0; i < formats.size(); ++i) {
         IXAudio2SourceVoice* no = reinterpret_cast<IXAudio2SourceVoice*>(1);
         EXPECT_TRUE(FAILED(engine->CreateSourceVoice(&no, formats[i]))) << "format " << i;
@@ -167,7 +172,8 @@ TEST_F(XAudio2Test, VoicesCheckTheirFormatAndBuffers) {
     for (int i = 0; i < 6; ++i) EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&badBuffers[i]))) << "buffer " << i;
     EXPECT_EQ(StateOf(v).BuffersQueued, 0u);
     XAUDIO2_BUFFER region = b;
-    region.PlayBegin = 500, region.PlayLength = 500, region.LoopBegin = 600, region.LoopLength = 100, region.LoopCount = 2;
+    region.PlayBegin = 500, region.PlayLength = 500, region.LoopBegin = 600, region.LoopLength = 100,
+    region.LoopCount = 2;
     EXPECT_EQ(v->SubmitSourceBuffer(&region), S_OK);
     for (int i = 1; i < XAUDIO2_MAX_QUEUED_BUFFERS; ++i) ASSERT_EQ(v->SubmitSourceBuffer(&b), S_OK) << i;
     EXPECT_TRUE(FAILED(v->SubmitSourceBuffer(&b))) << "at most 64 buffers wait on a voice";

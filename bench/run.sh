@@ -41,7 +41,7 @@ if [ ! -f "$WIN_BUILD/run/bench_scenes.exe" ]; then
   WINE_NOTE="not measured: no $WIN_BUILD/run/bench_scenes.exe (cmake --build $WIN_BUILD --target bench_scenes)"
   : > "$OUT/wine.txt"
 elif ! "$HERE/wine-bench.sh" "$WIN_BUILD" "$FRAMES" > "$OUT/wine.txt" 2> "$OUT/wine-err.txt"; then
-  WINE_NOTE="not measured: the run under Wine failed: $(tail -n 1 "$OUT/wine-err.txt")"
+  WINE_NOTE="not measured: the run under Wine failed (see $WIN_BUILD/bench/wine.log)"
 else
   WINE_NOTE="measured"
 fi
@@ -63,8 +63,9 @@ awk '
     for (i = 1; i <= n; i++) {
       s = order[i]
       ratio = (fmed[s] > 0 && med[s] != "-") ? sprintf("%.2f", med[s] / fmed[s]) : "-"
-      wratio = (wmed[s] > 0 && med[s] != "-") ? sprintf("%.2f", med[s] / wmed[s]) : "-"
+      # (test membership before any reference: awk makes the elements it reads)
       w = (s in wmed) ? wmed[s] : "-"; wp = (s in wp99) ? wp99[s] : "-"; wf = (s in wframes) ? wframes[s] : "-"
+      wratio = (w != "-" && w > 0 && med[s] != "-") ? sprintf("%.2f", med[s] / w) : "-"
       printf "%-8s %7s %10s %10s %10s %10s %11s %12s %13s %8s %9s %9s %10s\n", s, frames[s], med[s], p99[s], fmed[s], fp99[s], ratio, alloc[s], pmed[s], w, wp, wf, wratio
     }
     printf "\nstart-up to first presented frame: %s s", extra["startup"]

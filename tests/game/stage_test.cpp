@@ -176,7 +176,7 @@ TEST_F(StageTwoTest, TheFishTakesLastFramesReelPowerBeforeTheAnglerReels) {
     for (int i = 0; i < 40; i++) {
         const int hp = GetFishHp(FISHKIND_TUNAMAN);
         const int power = GetReelPower();
-        Frame({DIK_DOWN, GetFishTurned() ? DIK_RIGHT : DIK_LEFT});
+        Frame({DIK_DOWN, (BYTE)(GetFishTurned() ? DIK_RIGHT : DIK_LEFT)});
         EXPECT_EQ(hp - GetFishHp(FISHKIND_TUNAMAN), power) << "frame " << i;
         if (GetReelPower() != power) steps++;
     }

@@ -16,13 +16,15 @@
 #include "app/scene.h"
 #include "app/scene_testing.h"
 #include "ci_skip.h"
+#include "device/keyboard.h"
 #include "device/sound.h"
 #include "device/sound_test_files.h"
 #include "device/sound_testing.h"
-#include "title_result_keys.h"
+#include "game_window.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
 #include "ui2d/texture.h"
+#include "winapi_testing.h"
 
 namespace {
 
@@ -284,7 +286,7 @@ TEST(ResultScene, EntryRestartsTheTitleMusicAndSpaceFadesToTheTitle) {
     UninitSound();
     WinapiTest_RemoveMessageBoxHook();
 
-    SceneKeyboard keys;
+    testsupport::GameKeyboard keys;
     if (!keys.Open()) SKIP_OR_FAIL_IN_CI() << "no window to read the keyboard on";
     InitFade();
     SetNextScene(SCENE_GAME2);  // any scene but the title, to see the request arrive

@@ -53,9 +53,7 @@ protected:
     static void TearDownTestSuite() { keys_.Close(); }
     void SetUp() override {
         if (!ready_) SKIP_OR_FAIL_IN_CI() << "no window or keyboard device can be made here";
-        WinapiTest_ForceKeyboardFocus(true, true);
-        WinapiTest_ReleaseAllKeys();
-        UpdateKeyboard();
+        keys_.Reset();
         InitFade();
         SetNextScene(scene_ = GetScene());
     }

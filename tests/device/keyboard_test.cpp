@@ -21,9 +21,7 @@ protected:
     static void TearDownTestSuite() { keys_.Close(); }
     void SetUp() override {
         if (!ready_) SKIP_OR_FAIL_IN_CI() << "no window or keyboard device can be made here";
-        WinapiTest_ForceKeyboardFocus(true, true);
-        WinapiTest_ReleaseAllKeys();
-        UpdateKeyboard();
+        keys_.Reset();
         UpdateKeyboard();
     }
     void TearDown() override { WinapiTest_ReleaseAllKeys(); }

@@ -50,6 +50,12 @@ void GameKeyboard::Close() {
     m_hWnd = nullptr;
 }
 
+void GameKeyboard::Reset() {
+    WinapiTest_ForceKeyboardFocus(true, true);
+    WinapiTest_ReleaseAllKeys();
+    UpdateKeyboard();
+}
+
 void GameKeyboard::Frame(std::initializer_list<BYTE> held) {
     WinapiTest_ReleaseAllKeys();
     for (BYTE key : held) WinapiTest_SetKey(key, true);

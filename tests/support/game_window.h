@@ -28,6 +28,8 @@ public:
     // Releases the keyboard, every key and the window; the window loses the focus.
     void Close();
     HWND Window() const { return m_hWnd; }
+    // Back in the foreground with every key up, read once: a test's fresh start.
+    void Reset();
     // One game frame's read with exactly the given keys held.
     void Frame(std::initializer_list<BYTE> held);
 

@@ -21,6 +21,7 @@
 #include "device/sound_test_files.h"
 #include "device/sound_testing.h"
 #include "game_window.h"
+#include "ranking_path_test.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
 #include "ui2d/texture.h"
@@ -213,14 +214,8 @@ TEST(ResultDrawing, ScoreShowsAsExactlySixRedDigits) {
     EXPECT_EQ(MakeDigitSprite(&s, 0, 0, -3, TEXTURE_NUMBER_RED), 0);
 }
 
-class RankingFileTest : public ::testing::Test {
+class RankingFileTest : public RankingPathTest {
 protected:
-    void SetUp() override {
-        m_oldPath = GetRankingPath();
-        m_path = (m_dir.Path() / "ranking.txt").string();
-        SetRankingPath(m_path.c_str());
-    }
-    void TearDown() override { SetRankingPath(m_oldPath.c_str()); }
     // A visit that enters the name ABC (Down once on the second letter, twice on the third).
     void VisitWithNameAbc(int score) {
         InitResult();
@@ -228,9 +223,6 @@ protected:
         for (int keys : {RIGHT, DOWN, RIGHT, DOWN, DOWN, RIGHT}) Press(keys);
         UninitResult();
     }
-    ScratchWorkDir m_dir;
-    std::string m_oldPath;
-    std::string m_path;
 };
 
 TEST_F(RankingFileTest, EachVisitAppendsNameAndScoreLines) {

@@ -254,14 +254,25 @@ std::vector<Span> AxisSpans(UINT s, UINT d) {
 // to the destination image"): every target texel is the source image's mean
 // over the area the texel covers, each source texel weighted by the part of
 // that area it fills. Colours are weighted by alpha, as in Downsample.
+// Separable: a source row is first filtered across to the target width, then
+// each target row sums the filtered rows its span covers. Only the filtered
+// rows in use are kept (spans move down the image monotonically), so the
+// working memory is a few rows, not a whole image of sums.
 void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
     const std::vector<Span> xs = AxisSpans(sw, dw), ys = AxisSpans(sh, dh);
     // Per texel: alpha-weighted colour, alpha, plain colour (for the fully transparent).
     struct Sum {
         double pr, pg, pb, a, r, g, b;
     };
-    std::vector<Sum> rows(static_cast<size_t>(dw) * sh);
-    for (UINT y = 0; y < sh; ++y) {
+    size_t window = 1;  // filtered rows one target row needs at most
+    for (const Span& span : ys) window = std::max(window, span.weights.size());
+    // Ring of filtered source rows: slot (row % window) holds row `slotRow`.
+    std::vector<Sum> rows(static_cast<size_t>(dw) * window);
+    std::vector<long long> slotRow(window, -1);
+    auto filteredRow = [&](UINT y) -> const Sum* {
+        Sum* row = &rows[(y % window) * dw];
+        if (slotRow[y % window] == static_cast<long long>(y)) return row;
+        slotRow[y % window] = y;
         for (UINT x = 0; x < dw; ++x) {
             Sum sum = {0, 0, 0, 0, 0, 0, 0};
             const Span& span = xs[x];
@@ -276,18 +287,22 @@ void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vecto
                 sum.g += w * t.g;
                 sum.b += w * t.b;
             }
-            rows[static_cast<size_t>(y) * dw + x] = sum;
+            row[x] = sum;
         }
-    }
+        return row;
+    };
+    std::vector<Sum> acc(dw);
     dst->resize(static_cast<size_t>(dw) * dh);
     auto channel = [](double v) { return static_cast<unsigned char>(std::min(255.0, std::max(0.0, v + 0.5))); };
     for (UINT y = 0; y < dh; ++y) {
         const Span& span = ys[y];
-        for (UINT x = 0; x < dw; ++x) {
-            Sum sum = {0, 0, 0, 0, 0, 0, 0};
-            for (size_t k = 0; k < span.weights.size(); ++k) {
-                const Sum& t = rows[static_cast<size_t>(span.first + k) * dw + x];
-                const double w = span.weights[k];
+        std::fill(acc.begin(), acc.end(), Sum{0, 0, 0, 0, 0, 0, 0});
+        for (size_t k = 0; k < span.weights.size(); ++k) {
+            const Sum* row = filteredRow(span.first + static_cast<UINT>(k));
+            const double w = span.weights[k];
+            for (UINT x = 0; x < dw; ++x) {
+                const Sum& t = row[x];
+                Sum& sum = acc[x];
                 sum.pr += w * t.pr;
                 sum.pg += w * t.pg;
                 sum.pb += w * t.pb;
@@ -296,6 +311,9 @@ void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vecto
                 sum.g += w * t.g;
                 sum.b += w * t.b;
             }
+        }
+        for (UINT x = 0; x < dw; ++x) {
+            const Sum& sum = acc[x];
             Rgba out;
             if (sum.a > 0.0) {
                 out.r = channel(sum.pr / sum.a);

@@ -2,7 +2,9 @@
 # Runs the scene benchmark and prints one table: per scene the median and
 # 99th-percentile frame (Update + Draw + Present), the same frames drawn as
 # the fill floor (WINAPI_D3D9_FLOOR=1: simplest textured program, no state
-# changes between draws), frame/floor, and heap allocations per frame; then
+# changes between draws), frame/floor, and heap allocations per frame (all,
+# and those the game or our Windows layer asked for, the rest being the GL
+# driver's, X's and SDL's); then
 # start-up to the first presented frame, peak RSS and the water's update.
 # "no shortcuts" is the median frame with the drawing layer's pixel-preserving
 # shortcuts off (BENCH_SHORTCUTS=0), to show what they save.
@@ -34,16 +36,16 @@ echo "renderer: ${GALLIUM_DRIVER:-Mesa default}; load average before $LOAD_BEFOR
 echo
 awk '
   FNR == 1 { file++ }
-  file == 1 && $1 == "scene" { order[++n] = $2; frames[$2] = $3; med[$2] = $4; p99[$2] = $5; alloc[$2] = $6 }
+  file == 1 && $1 == "scene" { order[++n] = $2; frames[$2] = $3; med[$2] = $4; p99[$2] = $5; alloc[$2] = $6; own[$2] = $7 }
   file == 2 && $1 == "scene" { fmed[$2] = $4; fp99[$2] = $5 }
   file == 3 && $1 == "scene" { pmed[$2] = $4 }
   file == 1 && $1 != "scene" { extra[$1] = $2 }
   END {
-    printf "%-8s %7s %10s %10s %10s %10s %11s %12s %13s\n", "scene", "frames", "median ms", "p99 ms", "floor ms", "floor p99", "frame/floor", "allocs/frame", "no shortcuts"
+    printf "%-8s %7s %10s %10s %10s %10s %11s %12s %10s %13s\n", "scene", "frames", "median ms", "p99 ms", "floor ms", "floor p99", "frame/floor", "allocs/frame", "of them ours", "no shortcuts"
     for (i = 1; i <= n; i++) {
       s = order[i]
       ratio = (fmed[s] > 0 && med[s] != "-") ? sprintf("%.2f", med[s] / fmed[s]) : "-"
-      printf "%-8s %7s %10s %10s %10s %10s %11s %12s %13s\n", s, frames[s], med[s], p99[s], fmed[s], fp99[s], ratio, alloc[s], pmed[s]
+      printf "%-8s %7s %10s %10s %10s %10s %11s %12s %10s %13s\n", s, frames[s], med[s], p99[s], fmed[s], fp99[s], ratio, alloc[s], own[s], pmed[s]
     }
     printf "\nstart-up to first presented frame: %s s\n", extra["startup"]
     printf "peak RSS (VmHWM): %.1f MB\n", extra["vmhwm"] / 1024

@@ -3,7 +3,7 @@
 // one machine-readable line per measurement for bench/run.sh to tabulate:
 //
 //   startup <seconds from BENCH_T0 (run.sh's clock at exec) to the first presented frame>
-//   scene <name> <frames> <median ms> <p99 ms> <heap allocations per frame>
+//   scene <name> <frames> <median ms> <p99 ms> <heap allocations per frame> <of those, ours>
 //   water <median ms of one WaterSurface::Update>
 //   vmhwm <peak resident set in kB>
 //
@@ -16,7 +16,8 @@
 // drawing layer's shortcuts are off. run.sh runs us three times.
 //
 // Heap allocations are counted by the malloc hook (alloc_count.cpp) only while
-// timed frames run. State: the game harness and the counters, for the run.
+// timed frames run; "ours" are those the game or our Windows layer asked for,
+// the rest the GL driver's, X's and SDL's. State: the game harness and the counters, for the run.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -74,16 +75,17 @@ void TimeFrames(const char* name, int frames, Pred keepGoing) {
         g_samples.push_back((NowSeconds() - t) * 1000.0);
     }
     SetAllocCounting(false);
-    const long allocs = AllocCount();
+    const long allocs = AllocCount(), own = OwnAllocCount();
     const size_t n = g_samples.size();
     if (n == 0) {
-        printf("scene %s 0 - - -\n", name);
+        printf("scene %s 0 - - - -\n", name);
         return;
     }
     std::sort(g_samples.begin(), g_samples.end());
     const double median = g_samples[n / 2];
     const double p99 = g_samples[std::min(n - 1, (size_t)(n * 0.99))];
-    printf("scene %s %zu %.2f %.2f %.2f\n", name, n, median, p99, (double)allocs / (double)n);
+    printf("scene %s %zu %.2f %.2f %.2f %.2f\n", name, n, median, p99, (double)allocs / (double)n,
+           (double)own / (double)n);
     fflush(stdout);
 }
 

@@ -7,3 +7,6 @@
 void SetAllocCounting(bool on);
 void ResetAllocCount();
 long AllocCount();
+// Of those, the ones the game or our Windows layer asked for (the rest are the
+// GL driver's, X's, SDL's and SDL_ttf's own).
+long OwnAllocCount();

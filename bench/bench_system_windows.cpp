@@ -20,3 +20,4 @@ long BenchSystem_PeakMemoryKb(void) {
 void SetAllocCounting(bool) {}
 void ResetAllocCount() {}
 long AllocCount() { return -1; }
+long OwnAllocCount() { return -1; }

@@ -2,7 +2,9 @@
 # Runs the scene benchmark and prints one table: per scene the median and
 # 99th-percentile frame (Update + Draw + Present), the same frames drawn as
 # the fill floor (WINAPI_D3D9_FLOOR=1: simplest textured program, no state
-# changes between draws), frame/floor, and heap allocations per frame; then
+# changes between draws), frame/floor, and heap allocations per frame (all,
+# and those the game or our Windows layer asked for, the rest being the GL
+# driver's, X's and SDL's); then
 # start-up to the first presented frame, peak RSS and the water's update.
 # "no shortcuts" is the median frame with the drawing layer's pixel-preserving
 # shortcuts off (BENCH_SHORTCUTS=0), to show what they save. "Wine" is the
@@ -52,21 +54,21 @@ echo "renderer: ${GALLIUM_DRIVER:-Mesa default}; load average before $LOAD_BEFOR
 echo
 awk '
   FNR == 1 { file++ }
-  file == 1 && $1 == "scene" { order[++n] = $2; frames[$2] = $3; med[$2] = $4; p99[$2] = $5; alloc[$2] = $6 }
+  file == 1 && $1 == "scene" { order[++n] = $2; frames[$2] = $3; med[$2] = $4; p99[$2] = $5; alloc[$2] = $6; own[$2] = $7 }
   file == 2 && $1 == "scene" { fmed[$2] = $4; fp99[$2] = $5 }
   file == 3 && $1 == "scene" { pmed[$2] = $4 }
   file == 4 && $1 == "scene" { wframes[$2] = $3; wmed[$2] = $4; wp99[$2] = $5 }
   file == 1 && $1 != "scene" { extra[$1] = $2 }
   file == 4 && $1 != "scene" { wextra[$1] = $2 }
   END {
-    printf "%-8s %7s %10s %10s %10s %10s %11s %12s %13s %8s %9s %9s %10s\n", "scene", "frames", "median ms", "p99 ms", "floor ms", "floor p99", "frame/floor", "allocs/frame", "no shortcuts", "Wine ms", "Wine p99", "(frames)", "frame/Wine"
+    printf "%-8s %7s %10s %10s %10s %10s %11s %12s %10s %13s %8s %9s %9s %10s\n", "scene", "frames", "median ms", "p99 ms", "floor ms", "floor p99", "frame/floor", "allocs/frame", "of them ours", "no shortcuts", "Wine ms", "Wine p99", "(frames)", "frame/Wine"
     for (i = 1; i <= n; i++) {
       s = order[i]
       ratio = (fmed[s] > 0 && med[s] != "-") ? sprintf("%.2f", med[s] / fmed[s]) : "-"
       # (test membership before any reference: awk makes the elements it reads)
       w = (s in wmed) ? wmed[s] : "-"; wp = (s in wp99) ? wp99[s] : "-"; wf = (s in wframes) ? wframes[s] : "-"
       wratio = (w != "-" && w > 0 && med[s] != "-") ? sprintf("%.2f", med[s] / w) : "-"
-      printf "%-8s %7s %10s %10s %10s %10s %11s %12s %13s %8s %9s %9s %10s\n", s, frames[s], med[s], p99[s], fmed[s], fp99[s], ratio, alloc[s], pmed[s], w, wp, wf, wratio
+      printf "%-8s %7s %10s %10s %10s %10s %11s %12s %10s %13s %8s %9s %9s %10s\n", s, frames[s], med[s], p99[s], fmed[s], fp99[s], ratio, alloc[s], own[s], pmed[s], w, wp, wf, wratio
     }
     printf "\nstart-up to first presented frame: %s s", extra["startup"]
     if ("startup" in wextra) printf " (Wine: %s s, Wine'"'"'s own start included)", wextra["startup"]

@@ -3,7 +3,7 @@
 // one machine-readable line per measurement for bench/run.sh to tabulate:
 //
 //   startup <seconds from BENCH_T0 (run.sh's clock at exec) to the first presented frame>
-//   scene <name> <frames> <median ms> <p99 ms> <heap allocations per frame, or - >
+//   scene <name> <frames> <median ms> <p99 ms> <heap allocations per frame> <of those, ours>
 //   water <median ms of one WaterSurface::Update>
 //   vmhwm <peak resident set in kB (Linux VmHWM; Windows: the peak working set)>
 //
@@ -25,7 +25,9 @@
 // Linux only: with WINAPI_D3D9_FLOOR=1 in the environment the GL back end
 // draws the same calls as the scene's fill floor (see gl_backend.h); with
 // BENCH_SHORTCUTS=0 the drawing layer's shortcuts are off; heap allocations
-// are counted by the malloc hook (alloc_count.cpp) while timed frames run.
+// are counted by the malloc hook (alloc_count.cpp) while timed frames run,
+// "ours" being those the game or our Windows layer asked for, the rest the
+// GL driver's, X's and SDL's. The Windows build prints "-" for both counts.
 //
 // The result scene's records are written by its Uninit, which is never run:
 // the program ends after the last scene without the game's shutdown, so no
@@ -99,10 +101,10 @@ void TimeFrames(const char* name, int frames, Pred keepGoing) {
         g_samples.push_back((GetCounterSeconds() - t) * 1000.0);
     }
     SetAllocCounting(false);
-    const long allocs = AllocCount();
+    const long allocs = AllocCount(), own = OwnAllocCount();
     const size_t n = g_samples.size();
     if (n == 0) {
-        printf("scene %s 0 - - -\n", name);
+        printf("scene %s 0 - - - -\n", name);
         fflush(stdout);
         return;
     }
@@ -110,9 +112,10 @@ void TimeFrames(const char* name, int frames, Pred keepGoing) {
     const double median = g_samples[n / 2];
     const double p99 = g_samples[std::min(n - 1, (size_t)(n * 0.99))];
     if (allocs < 0) {
-        printf("scene %s %zu %.2f %.2f -\n", name, n, median, p99);
+        printf("scene %s %zu %.2f %.2f - -\n", name, n, median, p99);
     } else {
-        printf("scene %s %zu %.2f %.2f %.2f\n", name, n, median, p99, (double)allocs / (double)n);
+        printf("scene %s %zu %.2f %.2f %.2f %.2f\n", name, n, median, p99, (double)allocs / (double)n,
+               (double)own / (double)n);
     }
     fflush(stdout);
 }

@@ -200,6 +200,14 @@ void Device::TextureMipsFromTop(Texture& texture) {
     if (texture.gpu && Activate()) m_backend->TextureMipsFromTop(texture);
 }
 
+void Device::TextureFilled(Texture& texture) {
+    if (!texture.gpu && Activate()) m_backend->TextureFilled(texture);
+}
+
+bool Device::ReadBackendTexture(Texture& texture, UINT level, uint8_t* out) {
+    return texture.gpu && Activate() && m_backend->ReadTexture(texture, level, out);
+}
+
 void Device::FailCreation(D3DRESOURCETYPE type, bool on) {
     if ((unsigned)type >= 32) return;
     if (on)

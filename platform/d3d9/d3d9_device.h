@@ -89,6 +89,8 @@ public:
     void ReleaseBackendCopy(Texture& texture);
     void TextureWritten(Texture& texture, UINT level, const RECT& area);
     void TextureMipsFromTop(Texture& texture);
+    bool ReadBackendTexture(Texture& texture, UINT level, uint8_t* out);
+    void TextureFilled(Texture& texture);
     // While on, creating resources of this type fails as when out of memory.
     void FailCreation(D3DRESOURCETYPE type, bool on);
 

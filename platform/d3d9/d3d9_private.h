@@ -17,7 +17,11 @@
 //   Release; each resource it created holds one public reference on it, so
 //   the back end outlives every object it made for a resource.
 // - VertexBuffer, IndexBuffer, Texture: a CPU copy of the data (the truth for
-//   Lock) plus, once drawn, the back end's copy named by `gpu`. Each has a
+//   Lock) plus, once drawn, the back end's copy named by `gpu`. A managed
+//   texture is handed to the back end as soon as every level has been written
+//   once, and the GL back end then drops the CPU copy (the device is never
+//   lost, so it is never needed to restore one); a later lock reads it back
+//   from the back end and keeps it from then on. Each has a
 //   public reference count (AddRef/Release, what callers see) and a binding
 //   count (the device's own references while the resource is set as texture,
 //   stream or indices). The object is freed when both reach zero, so a
@@ -184,11 +188,18 @@ public:
     UINT Levels() const { return m_levels; }
     UINT LevelWidth(UINT level) const { return m_width >> level ? m_width >> level : 1; }
     UINT LevelHeight(UINT level) const { return m_height >> level ? m_height >> level : 1; }
+    // Null while the CPU copy is dropped (see DropCpuCopy).
     const uint8_t* LevelData(UINT level) const { return m_data[level].get(); }
     UINT Pitch(UINT level) const { return LevelWidth(level) * m_bytes; }
 
     uint32_t gpu = 0;        // the back end's copy (0: none yet)
     bool gpuOpaque = false;  // set by the back end: every texel of every level has alpha 255
+
+    // Frees the CPU copy of a managed texture whose back-end copy holds every
+    // level, unless a level is locked or it was read back before (a texture
+    // locked again after drawing is one that changes: it keeps its copy).
+    void DropCpuCopy();
+    bool CpuCopyDropped() const { return m_dropped; }
 
     static const UINT kMaxLevels = 16;
 
@@ -200,6 +211,11 @@ private:
     D3DPOOL m_pool;
     std::unique_ptr<uint8_t[]> m_data[kMaxLevels];
     bool m_locked[kMaxLevels] = {};
+    uint32_t m_levelsWritten = 0;  // bit per level unlocked after a write since creation
+    bool m_dropped = false;        // CPU copy freed; the back end's copy is the truth
+    bool m_readBack = false;       // the CPU copy was read back once: keep it
+    // Reads the dropped CPU copy back from the back end; false when out of memory.
+    bool RestoreCpuCopy();
     bool m_lockWrites[kMaxLevels] = {};
     RECT m_lockRect[kMaxLevels] = {};
 
@@ -266,6 +282,12 @@ public:
     virtual void TextureGone(Texture& texture) = 0;
     virtual void TextureWritten(Texture& texture, UINT level, const RECT& area) = 0;
     virtual void TextureMipsFromTop(Texture& texture) = 0;
+    // Every level of a managed texture without a back-end copy has been
+    // written: the back end may take it now rather than at its first draw.
+    virtual void TextureFilled(Texture& texture) {}
+    // Copies one level of the texture's back-end copy into `out` (rows of
+    // LevelWidth * texel bytes, no padding); false if the back end keeps none.
+    virtual bool ReadTexture(Texture& texture, UINT level, uint8_t* out) { return false; }
     // Bytes of vertex and index data handed to the GPU since the last reset.
     virtual uint64_t UploadBytes() const { return 0; }
     virtual void ResetCounters() {}

@@ -1,6 +1,8 @@
 // Resources: the reference counting they share, and textures (formats, CPU
 // copies of every level, LockRect, mipmap generation). A written level is
-// passed on to the back end's copy at UnlockRect.
+// passed on to the back end's copy at UnlockRect. A managed texture's CPU
+// copy may be dropped once the back end holds it, and is read back from the
+// back end at the next LockRect or GenerateMipSubLevels.
 #include "d3d9_device.h"
 
 #include <new>
@@ -146,6 +148,33 @@ bool Texture::Allocate() {
 
 Texture::~Texture() { OwnerDevice()->ReleaseBackendCopy(*this); }
 
+void Texture::DropCpuCopy() {
+    if (m_dropped || m_readBack || m_pool != D3DPOOL_MANAGED || !gpu) return;
+    for (UINT l = 0; l < m_levels; ++l)
+        if (m_locked[l]) return;
+    for (UINT l = 0; l < m_levels; ++l) m_data[l].reset();
+    m_dropped = true;
+}
+
+bool Texture::RestoreCpuCopy() {
+    if (!m_dropped) return true;
+    for (UINT l = 0; l < m_levels; ++l) {
+        const size_t bytes = (size_t)LevelWidth(l) * LevelHeight(l) * m_bytes;
+        m_data[l].reset(new (std::nothrow) uint8_t[bytes]());
+        if (!m_data[l]) {
+            for (UINT k = 0; k <= l; ++k) m_data[k].reset();
+            return false;
+        }
+        if (!OwnerDevice()->ReadBackendTexture(*this, l, m_data[l].get())) {
+            // The window (and with it the GL copy) is gone: nothing to read.
+            fprintf(stderr, "d3d9: a texture's contents could not be read back; its levels read as zero\n");
+        }
+    }
+    m_dropped = false;
+    m_readBack = true;
+    return true;
+}
+
 HRESULT Texture::GetLevelDesc(UINT Level, D3DSURFACE_DESC* pDesc) {
     if (!pDesc || Level >= m_levels) return D3DERR_INVALIDCALL;
     pDesc->Format = m_format;
@@ -164,6 +193,7 @@ HRESULT Texture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, CONST RECT* p
     pLockedRect->pBits = nullptr;
     pLockedRect->Pitch = 0;
     if (Level >= m_levels || m_locked[Level]) return D3DERR_INVALIDCALL;
+    if (!RestoreCpuCopy()) return E_OUTOFMEMORY;
     RECT area = {0, 0, (LONG)LevelWidth(Level), (LONG)LevelHeight(Level)};
     if (pRect) {
         if (pRect->left < 0 || pRect->top < 0 || pRect->right > area.right || pRect->bottom > area.bottom ||
@@ -183,8 +213,12 @@ HRESULT Texture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, CONST RECT* p
 HRESULT Texture::UnlockRect(UINT Level) {
     if (Level >= m_levels || !m_locked[Level]) return D3DERR_INVALIDCALL;
     m_locked[Level] = false;
-    if (m_lockWrites[Level] && m_pool != D3DPOOL_SYSTEMMEM && m_pool != D3DPOOL_SCRATCH)
+    if (m_lockWrites[Level] && m_pool != D3DPOOL_SYSTEMMEM && m_pool != D3DPOOL_SCRATCH) {
         OwnerDevice()->TextureWritten(*this, Level, m_lockRect[Level]);
+        m_levelsWritten |= 1u << Level;
+        if (m_pool == D3DPOOL_MANAGED && !gpu && m_levelsWritten == (1u << m_levels) - 1)
+            OwnerDevice()->TextureFilled(*this);
+    }
     return D3D_OK;
 }
 
@@ -196,7 +230,7 @@ void Texture::GenerateMipSubLevels() {
         return;
     }
     const TexelFields* fields = FieldsOf(m_format);
-    if (!fields) return;
+    if (!fields || !RestoreCpuCopy()) return;
     const UINT bpp = m_bytes;
     for (UINT l = 1; l < m_levels; ++l) {
         const UINT sw = LevelWidth(l - 1), sh = LevelHeight(l - 1);

@@ -37,6 +37,11 @@ bool D3D9Testing_IsNullBackend(IDirect3DDevice9* device) {
     return d && !d->GetBackend()->DrawsPixels();
 }
 
+bool D3D9Testing_TextureHasCpuCopy(IDirect3DTexture9* texture) {
+    d3d9::Texture* t = dynamic_cast<d3d9::Texture*>(texture);
+    return t && !t->CpuCopyDropped();
+}
+
 unsigned D3D9Testing_LiveObjectCount(void) { return d3d9::LiveObjects(); }
 
 bool D3D9Testing_LastDraw(IDirect3DDevice9* device, D3D9TestingDraw* out) {

@@ -20,6 +20,7 @@
 
 #include <dirent.h>
 #include <errno.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -178,11 +179,52 @@ bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
     return true;
 }
 
+// Downsample's step from one power-of-two level to the next: the same sums
+// over each 2x2 block (2x1 or 1x2 where a side is already 1), in 32 bits.
+void HalveBox(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
+    const UINT nx = sw / dw, ny = sh / dh;  // texels per block on each axis: 1 or 2
+    for (UINT y = 0; y < dh; ++y) {
+        for (UINT x = 0; x < dw; ++x) {
+            uint32_t r = 0, g = 0, b = 0, a = 0, pr = 0, pg = 0, pb = 0;
+            for (UINT yy = 0; yy < ny; ++yy) {
+                const Rgba* row = &src[static_cast<size_t>(y * ny + yy) * sw + x * nx];
+                for (UINT xx = 0; xx < nx; ++xx) {
+                    const Rgba& t = row[xx];
+                    r += t.r;
+                    g += t.g;
+                    b += t.b;
+                    a += t.a;
+                    pr += static_cast<uint32_t>(t.r) * t.a;
+                    pg += static_cast<uint32_t>(t.g) * t.a;
+                    pb += static_cast<uint32_t>(t.b) * t.a;
+                }
+            }
+            const uint32_t n = nx * ny;
+            Rgba out;
+            if (a > 0) {
+                out.r = static_cast<unsigned char>((pr + a / 2) / a);
+                out.g = static_cast<unsigned char>((pg + a / 2) / a);
+                out.b = static_cast<unsigned char>((pb + a / 2) / a);
+            } else {
+                out.r = static_cast<unsigned char>((r + n / 2) / n);
+                out.g = static_cast<unsigned char>((g + n / 2) / n);
+                out.b = static_cast<unsigned char>((b + n / 2) / n);
+            }
+            out.a = static_cast<unsigned char>((a + n / 2) / n);
+            (*dst)[static_cast<size_t>(y) * dw + x] = out;
+        }
+    }
+}
+
 // One box-filtered step from a (sw x sh) image to (dw x dh): every target
 // texel averages the source texels its footprint touches. Colours are
 // weighted by alpha so transparent texels do not darken the edges of sprites.
 void Downsample(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
     dst->resize(static_cast<size_t>(dw) * dh);
+    if ((sw == 2 * dw || (sw == 1 && dw == 1)) && (sh == 2 * dh || (sh == 1 && dh == 1))) {
+        HalveBox(src, sw, sh, dst, dw, dh);
+        return;
+    }
     for (UINT y = 0; y < dh; ++y) {
         const UINT y0 = static_cast<UINT>(static_cast<unsigned long long>(y) * sh / dh);
         UINT y1 = static_cast<UINT>((static_cast<unsigned long long>(y + 1) * sh + dh - 1) / dh);
@@ -254,16 +296,29 @@ std::vector<Span> AxisSpans(UINT s, UINT d) {
 // to the destination image"): every target texel is the source image's mean
 // over the area the texel covers, each source texel weighted by the part of
 // that area it fills. Colours are weighted by alpha, as in Downsample.
+// Separable: a source row is first filtered across to the target width, then
+// each target row sums the filtered rows its span covers. Only the filtered
+// rows in use are kept (spans move down the image monotonically), so the
+// working memory is a few rows, not a whole image of sums. The plain colour
+// sums matter only where no covered texel has any alpha; they are worked out
+// for those texels alone, in the same order of operations.
 void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
     const std::vector<Span> xs = AxisSpans(sw, dw), ys = AxisSpans(sh, dh);
-    // Per texel: alpha-weighted colour, alpha, plain colour (for the fully transparent).
+    // Per texel: alpha-weighted colour and alpha.
     struct Sum {
-        double pr, pg, pb, a, r, g, b;
+        double pr, pg, pb, a;
     };
-    std::vector<Sum> rows(static_cast<size_t>(dw) * sh);
-    for (UINT y = 0; y < sh; ++y) {
+    size_t window = 1;  // filtered rows one target row needs at most
+    for (const Span& span : ys) window = std::max(window, span.weights.size());
+    // Ring of filtered source rows: slot (row % window) holds row `slotRow`.
+    std::vector<Sum> rows(static_cast<size_t>(dw) * window);
+    std::vector<long long> slotRow(window, -1);
+    auto filteredRow = [&](UINT y) -> const Sum* {
+        Sum* row = &rows[(y % window) * dw];
+        if (slotRow[y % window] == static_cast<long long>(y)) return row;
+        slotRow[y % window] = y;
         for (UINT x = 0; x < dw; ++x) {
-            Sum sum = {0, 0, 0, 0, 0, 0, 0};
+            Sum sum = {0, 0, 0, 0};
             const Span& span = xs[x];
             for (size_t k = 0; k < span.weights.size(); ++k) {
                 const Rgba& t = src[static_cast<size_t>(y) * sw + span.first + k];
@@ -272,39 +327,62 @@ void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vecto
                 sum.pg += wa * t.g;
                 sum.pb += wa * t.b;
                 sum.a += wa;
-                sum.r += w * t.r;
-                sum.g += w * t.g;
-                sum.b += w * t.b;
             }
-            rows[static_cast<size_t>(y) * dw + x] = sum;
+            row[x] = sum;
         }
-    }
+        return row;
+    };
+    // The plain colour of target (x, y): the same two passes without alpha.
+    auto plain = [&](UINT x, UINT y, double* r, double* g, double* b) {
+        *r = *g = *b = 0;
+        const Span& sy = ys[y];
+        const Span& sx = xs[x];
+        for (size_t ky = 0; ky < sy.weights.size(); ++ky) {
+            double hr = 0, hg = 0, hb = 0;
+            for (size_t k = 0; k < sx.weights.size(); ++k) {
+                const Rgba& t = src[static_cast<size_t>(sy.first + ky) * sw + sx.first + k];
+                const double w = sx.weights[k];
+                hr += w * t.r;
+                hg += w * t.g;
+                hb += w * t.b;
+            }
+            const double w = sy.weights[ky];
+            *r += w * hr;
+            *g += w * hg;
+            *b += w * hb;
+        }
+    };
+    std::vector<Sum> acc(dw);
     dst->resize(static_cast<size_t>(dw) * dh);
     auto channel = [](double v) { return static_cast<unsigned char>(std::min(255.0, std::max(0.0, v + 0.5))); };
     for (UINT y = 0; y < dh; ++y) {
         const Span& span = ys[y];
-        for (UINT x = 0; x < dw; ++x) {
-            Sum sum = {0, 0, 0, 0, 0, 0, 0};
-            for (size_t k = 0; k < span.weights.size(); ++k) {
-                const Sum& t = rows[static_cast<size_t>(span.first + k) * dw + x];
-                const double w = span.weights[k];
+        std::fill(acc.begin(), acc.end(), Sum{0, 0, 0, 0});
+        for (size_t k = 0; k < span.weights.size(); ++k) {
+            const Sum* row = filteredRow(span.first + static_cast<UINT>(k));
+            const double w = span.weights[k];
+            for (UINT x = 0; x < dw; ++x) {
+                const Sum& t = row[x];
+                Sum& sum = acc[x];
                 sum.pr += w * t.pr;
                 sum.pg += w * t.pg;
                 sum.pb += w * t.pb;
                 sum.a += w * t.a;
-                sum.r += w * t.r;
-                sum.g += w * t.g;
-                sum.b += w * t.b;
             }
+        }
+        for (UINT x = 0; x < dw; ++x) {
+            const Sum& sum = acc[x];
             Rgba out;
             if (sum.a > 0.0) {
                 out.r = channel(sum.pr / sum.a);
                 out.g = channel(sum.pg / sum.a);
                 out.b = channel(sum.pb / sum.a);
             } else {
-                out.r = channel(sum.r);
-                out.g = channel(sum.g);
-                out.b = channel(sum.b);
+                double r, g, b;
+                plain(x, y, &r, &g, &b);
+                out.r = channel(r);
+                out.g = channel(g);
+                out.b = channel(b);
             }
             out.a = channel(sum.a);
             (*dst)[static_cast<size_t>(y) * dw + x] = out;

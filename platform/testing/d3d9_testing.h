@@ -49,6 +49,11 @@ HRESULT WinapiTest_CreateDeviceForSdlWindow(SDL_Window* window, DWORD behaviorFl
 // The game never calls this.
 void D3D9Testing_UseNullBackend(bool on);
 
+// True while a texture of this layer keeps a CPU copy of its levels (a
+// managed texture's is dropped once the GL back end holds it, and read back
+// at the next lock).
+bool D3D9Testing_TextureHasCpuCopy(IDirect3DTexture9* texture);
+
 // True when `device` draws with the null back end.
 bool D3D9Testing_IsNullBackend(IDirect3DDevice9* device);
 

@@ -11,9 +11,8 @@
 #include "ci_skip.h"
 #include "device/keyboard.h"
 #include "dinput_testing.h"
+#include "game_window.h"
 #include "win32_testing.h"
-
-HWND MakeTestWindow();
 
 namespace {
 
@@ -50,18 +49,11 @@ TEST(FadeAlpha, OddOrNonPositiveStepsStillEndExactlyAtTheLimits) {
 
 class FadeRequestTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        WinapiTest_InstallMessageBoxHook(IDOK);
-        HWND window = MakeTestWindow();
-        ready_ = window && InitKeyboard(NULL, window);
-        WinapiTest_RemoveMessageBoxHook();
-    }
-    static void TearDownTestSuite() { UninitKeyboard(); }
+    static void SetUpTestSuite() { ready_ = keys_.Open(NULL); }
+    static void TearDownTestSuite() { keys_.Close(); }
     void SetUp() override {
         if (!ready_) SKIP_OR_FAIL_IN_CI() << "no window or keyboard device can be made here";
-        WinapiTest_ForceKeyboardFocus(true, true);
-        WinapiTest_ReleaseAllKeys();
-        UpdateKeyboard();
+        keys_.Reset();
         InitFade();
         SetNextScene(scene_ = GetScene());
     }
@@ -77,9 +69,11 @@ protected:
         RequestSceneChange(SCENE_GAME1, DIK_SPACE, 15);
         UpdateFade();
     }
+    static testsupport::GameKeyboard keys_;
     static bool ready_;
     int scene_ = 0;
 };
+testsupport::GameKeyboard FadeRequestTest::keys_;
 bool FadeRequestTest::ready_ = false;
 
 TEST_F(FadeRequestTest, SpaceFadesOutSwitchesAtBlackAndFadesIn) {

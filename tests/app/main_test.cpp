@@ -10,9 +10,8 @@
 #include "app/main.h"
 #include "app/main_testing.h"
 #include "ci_skip.h"
+#include "game_window.h"
 #include "win32_testing.h"
-
-HWND MakeTestWindow();
 
 namespace {
 
@@ -60,7 +59,7 @@ TEST(MainLoop, FrameRateTextHasTwoDecimalsAndIsCutAt255) {
 class QuitTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        window_ = MakeTestWindow();
+        window_ = testsupport::OpenGameWindow(NULL);
         if (!window_) SKIP_OR_FAIL_IN_CI() << "no window can be made here";
         WinapiTest_DrainMessages();
         WinapiTest_ClearMessageBoxes();

@@ -10,32 +10,18 @@
 #include "ci_skip.h"
 #include "device/keyboard.h"
 #include "dinput_testing.h"
-#include "test_device.h"
+#include "game_window.h"
 #include "win32_testing.h"
 
 namespace {
 
 class KeyboardTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        testsupport::UseHeadlessDrivers();
-        WinapiTest_InstallMessageBoxHook(IDOK);
-        RegisterGameWindowClass(NULL);
-        window_ = CreateGameWindow(NULL);
-        ready_ = window_ && InitKeyboard(NULL, window_);
-        WinapiTest_RemoveMessageBoxHook();
-    }
-    static void TearDownTestSuite() {
-        UninitKeyboard();
-        WinapiTest_ForceKeyboardFocus(false, false);
-        if (window_) DestroyWindow(window_);
-        WinapiTest_DrainMessages();
-    }
+    static void SetUpTestSuite() { ready_ = keys_.Open(NULL); }
+    static void TearDownTestSuite() { keys_.Close(); }
     void SetUp() override {
         if (!ready_) SKIP_OR_FAIL_IN_CI() << "no window or keyboard device can be made here";
-        WinapiTest_ForceKeyboardFocus(true, true);
-        WinapiTest_ReleaseAllKeys();
-        UpdateKeyboard();
+        keys_.Reset();
         UpdateKeyboard();
     }
     void TearDown() override { WinapiTest_ReleaseAllKeys(); }
@@ -44,10 +30,10 @@ protected:
         return std::string(GetKeyboardPress(key) ? "P" : "-") + (GetKeyboardTrigger(key) ? "T" : "-") +
                (GetKeyboardRelease(key) ? "R" : "-");
     }
-    static HWND window_;
+    static testsupport::GameKeyboard keys_;
     static bool ready_;
 };
-HWND KeyboardTest::window_ = NULL;
+testsupport::GameKeyboard KeyboardTest::keys_;
 bool KeyboardTest::ready_ = false;
 
 TEST_F(KeyboardTest, HeldKeyGoesDownOnceAndUpOnceIndependentlyOfOthers) {

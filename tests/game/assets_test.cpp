@@ -9,6 +9,7 @@
 #include "device/sound.h"
 #include "device/sound_testing.h"
 #include "harness.h"
+#include "shared_game.h"
 #include "ui2d/texture.h"
 #include "ui2d/texture_testing.h"
 #include "winapi_testing.h"
@@ -17,24 +18,16 @@
 
 namespace {
 
-class AssetsTest : public ::testing::Test {
+class AssetsTest : public SharedGameTest<GameHarness::kPixels> {
 protected:
     static void SetUpTestSuite() {
-        s_started = s_harness.Start(GameHarness::kPixels);
+        SharedGameTest::SetUpTestSuite();
         if (s_started) s_startupBoxes = WinapiTest_MessageBoxes();
     }
-    static void TearDownTestSuite() { s_harness.Stop(); }
-    void SetUp() override {
-        if (!s_started) SKIP_OR_FAIL_IN_CI() << "no display or device to run the game on";
-    }
 
-    static GameHarness s_harness;
-    static bool s_started;
     static std::vector<WinapiMessageBoxRecord> s_startupBoxes;
 };
 
-GameHarness AssetsTest::s_harness;
-bool AssetsTest::s_started = false;
 std::vector<WinapiMessageBoxRecord> AssetsTest::s_startupBoxes;
 
 TEST_F(AssetsTest, GameStartsWithoutAnErrorBox) {

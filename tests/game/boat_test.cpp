@@ -16,6 +16,7 @@
 #include "game/radar.h"
 #include "game/radar_testing.h"
 #include "harness.h"
+#include "shared_game.h"
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"
 #include "winapi_testing.h"
@@ -25,13 +26,9 @@
 
 namespace {
 
-class BoatTest : public ::testing::Test {
+class BoatTest : public SharedGameTest<> {
 protected:
-    static void SetUpTestSuite() { s_started = s_harness.Start(); }
-    static void TearDownTestSuite() { s_harness.Stop(); }
-
-    void SetUp() override {
-        if (!s_started) SKIP_OR_FAIL_IN_CI() << "no display or device to run the game on";
+    void SetUpEach() override {
         InitFishGame1();
         InitPlayer();
         SetNextScene(GetScene());
@@ -46,13 +43,7 @@ protected:
     void Steps(int n, const KeySet& keys) {
         for (int i = 0; i < n; i++) Step(keys);
     }
-
-    static GameHarness s_harness;
-    static bool s_started;
 };
-
-GameHarness BoatTest::s_harness;
-bool BoatTest::s_started = false;
 
 TEST_F(BoatTest, StartsAtRestFacingPlusZ) {
     const D3DXVECTOR3 pos = GetPlayerPosition();
@@ -281,20 +272,13 @@ std::vector<uint32_t> RadarPixels(const std::function<void()>& draw) {
 }
 
 // The radar read back from the GL back end: a game of its own that draws.
-class RadarPixelsTest : public ::testing::Test {
+class RadarPixelsTest : public SharedGameTest<GameHarness::kPixels> {
 protected:
-    static void SetUpTestSuite() { s_drawn = s_pixels.Start(GameHarness::kPixels); }
-    static void TearDownTestSuite() { s_pixels.Stop(); }
-    void SetUp() override {
-        if (!s_drawn) SKIP_OR_FAIL_IN_CI() << "no display or device to draw the game on";
+    void SetUpEach() override {
         InitFishGame1();
         InitPlayer();
     }
-    static GameHarness s_pixels;
-    static bool s_drawn;
 };
-GameHarness RadarPixelsTest::s_pixels;
-bool RadarPixelsTest::s_drawn = false;
 
 TEST_F(RadarPixelsTest, RadarDrawsTheArrowAndMarkersOnTheirPixels) {
     InitRadar();

@@ -44,8 +44,14 @@ public:
             if (!Frame({})) return false;
         return true;
     }
-    bool SteerToFirstFish() {
-        const D3DXVECTOR3 target = GetFish()[0].pos;
+    // Sails to the fish nearest the boat's start: the shortest way into stage two.
+    bool SteerToNearestFish() {
+        const D3DXVECTOR3 boat = GetPlayerPosition();
+        D3DXVECTOR3 target = GetFish()[0].pos;
+        for (int i = 1; i < FISH_MAX; i++) {
+            const D3DXVECTOR3 d = GetFish()[i].pos - boat, best = target - boat;
+            if (d.x * d.x + d.z * d.z < best.x * best.x + best.z * best.z) target = GetFish()[i].pos;
+        }
         while (GetScene() == SCENE_GAME1) {
             if (!Frame(SteerKeys(target.x, target.z))) return false;
         }
@@ -73,7 +79,7 @@ public:
         if (!WaitFor(SCENE_TITLE)) return m_result;
         while (IsFading())
             if (!Frame({})) return m_result;
-        m_result.backAtTitle = Frame({DIK_SPACE}) && Frame({}) && WaitFor(SCENE_GAME1) && SteerToFirstFish() &&
+        m_result.backAtTitle = Frame({DIK_SPACE}) && Frame({}) && WaitFor(SCENE_GAME1) && SteerToNearestFish() &&
                                LetTheFishGo() && NameAndLeave();
         return m_result;
     }

@@ -1,5 +1,5 @@
 // One whole game on the harness with scripted keys, as the robustness tests
-// play it: title, stage one (steering to the first fish), stage two (cast,
+// play it: title, stage one (steering to the fish nearest the boat), stage two (cast,
 // wait for the bite, strike, let the fish get away), the result screen (name
 // AAA) and back to the title. Over a thousand frames. The game's clock is the
 // fake performance counter, one 1/64 s step a frame, so that every cycle sees

@@ -16,19 +16,14 @@
 #include "game/player.h"
 #include "game/player_testing.h"
 #include "harness.h"
+#include "shared_game.h"
 #include "winapi_testing.h"
 
 namespace {
 
-class FightTest : public ::testing::Test {
+class FightTest : public SharedGameTest<> {
 protected:
-    static void SetUpTestSuite() { s_started = s_harness.Start(); }
-    static void TearDownTestSuite() { s_harness.Stop(); }
-
-    void SetUp() override {
-        if (!s_started) SKIP_OR_FAIL_IN_CI() << "no display or device to run the game on";
-        StartAttempt(FISHKIND_TUNAMAN);
-    }
+    void SetUpEach() override { StartAttempt(FISHKIND_TUNAMAN); }
 
     // A new attempt against a kind, as stage two begins it.
     void StartAttempt(int kind) {
@@ -84,13 +79,7 @@ protected:
             Step({DIK_DOWN});
         }
     }
-
-    static GameHarness s_harness;
-    static bool s_started;
 };
-
-GameHarness FightTest::s_harness;
-bool FightTest::s_started = false;
 
 TEST_F(FightTest, CastGoesOffAfterTwoHundredFramesOfUp) {
     Steps(200, {DIK_UP});

@@ -5,7 +5,7 @@
 #include "app/scene.h"
 #include "d3d9_testing.h"
 #include "device/keyboard.h"
-#include "test_device.h"
+#include "game_window.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
 #include "winapi_testing.h"
@@ -15,12 +15,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
-namespace {
-
-bool g_classRegistered = false;
-
-}  // namespace
 
 const char* SceneName(int scene) {
     switch (scene) {
@@ -33,9 +27,6 @@ const char* SceneName(int scene) {
 }
 
 bool GameHarness::Start(Drawing drawing, const char* runDirectory) {
-    // Headless runs get a GL context without a display.
-    testsupport::UseHeadlessDrivers();
-
     // The game reads model/, asset/texture/ and SE/ from the working directory.
     if (chdir(runDirectory) != 0) return false;
 
@@ -54,8 +45,7 @@ bool GameHarness::Start(Drawing drawing, const char* runDirectory) {
 
     // The game's own window class and window, as WinMain makes them.
     HINSTANCE instance = (HINSTANCE)1;
-    if (!g_classRegistered) g_classRegistered = RegisterGameWindowClass(instance);
-    m_hWnd = CreateGameWindow(instance);
+    m_hWnd = testsupport::OpenGameWindow(instance);
     if (!m_hWnd) return false;
     ShowWindow(m_hWnd, SW_SHOWNORMAL);
     D3D9Testing_UseNullBackend(drawing == kNoPixels);
@@ -86,11 +76,8 @@ void GameHarness::Stop() {
         Uninit();
         m_running = false;
     }
-    if (m_hWnd) {
-        DestroyWindow(m_hWnd);
-        m_hWnd = nullptr;
-        WinapiTest_DrainMessages();
-    }
+    testsupport::CloseGameWindow(m_hWnd);
+    m_hWnd = nullptr;
     WinapiTest_ReleaseAllKeys();
     WinapiTest_ForceKeyboardFocus(false, false);
     WinapiTest_RemoveMessageBoxHook();

@@ -19,6 +19,7 @@
 #include "game/player.h"
 #include "game/player_testing.h"
 #include "harness.h"
+#include "shared_game.h"
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"
 
@@ -26,15 +27,11 @@ namespace {
 
 const int kWidth = SCREEN_WIDTH, kHeight = SCREEN_HEIGHT;
 
-class ShortcutPixelsTest : public ::testing::Test {
+class ShortcutPixelsTest : public SharedGameTest<GameHarness::kPixels> {
 protected:
-    static void SetUpTestSuite() { s_started = s_harness.Start(GameHarness::kPixels); }
     static void TearDownTestSuite() {
         D3D9Testing_AllowDrawShortcuts(true);
-        s_harness.Stop();
-    }
-    void SetUp() override {
-        if (!s_started) SKIP_OR_FAIL_IN_CI() << "no display or device to run the game on";
+        SharedGameTest::TearDownTestSuite();
     }
     void TearDown() override { D3D9Testing_AllowDrawShortcuts(true); }
 
@@ -85,13 +82,7 @@ protected:
         const BYTE side = GetFishTurned() ? DIK_RIGHT : DIK_LEFT;
         s_harness.Frame(pull ? KeySet{DIK_DOWN, side} : KeySet{});
     }
-
-    static GameHarness s_harness;
-    static bool s_started;
 };
-
-GameHarness ShortcutPixelsTest::s_harness;
-bool ShortcutPixelsTest::s_started = false;
 
 // One walk through the game: the title, stage one, stage two's cut-in, the
 // fight with the tension gauge and with the break warning, the result.

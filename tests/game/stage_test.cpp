@@ -17,6 +17,7 @@
 #include "game/radar.h"
 #include "game/radar_testing.h"
 #include "harness.h"
+#include "shared_game.h"
 #include "ui2d/texture.h"
 #include "winapi_testing.h"
 #include "world3d/camera.h"
@@ -26,14 +27,8 @@
 
 namespace {
 
-class StageTest : public ::testing::Test {
+class StageTest : public SharedGameTest<> {
 protected:
-    static void SetUpTestSuite() { s_started = s_harness.Start(); }
-    static void TearDownTestSuite() { s_harness.Stop(); }
-    void SetUp() override {
-        if (!s_started) SKIP_OR_FAIL_IN_CI() << "no display or device to run the game on";
-    }
-
     // The draw calls of one stage Draw, in order.
     static std::vector<WinapiDrawRecord> DrawsOf(void (*draw)(void)) {
         LPDIRECT3DDEVICE9 device = GetDevice();
@@ -90,13 +85,7 @@ protected:
         return true;
     }
     static DWORD SubsetsOf(int model) { return GetModelMaterialCount(model); }
-
-    static GameHarness s_harness;
-    static bool s_started;
 };
-
-GameHarness StageTest::s_harness;
-bool StageTest::s_started = false;
 
 TEST_F(StageTest, StageOneUpdatesCameraBeforeBoatAndRadarAfterIt) {
     InitGame1();
@@ -176,7 +165,7 @@ TEST_F(StageTwoTest, TheFishTakesLastFramesReelPowerBeforeTheAnglerReels) {
     for (int i = 0; i < 40; i++) {
         const int hp = GetFishHp(FISHKIND_TUNAMAN);
         const int power = GetReelPower();
-        Frame({DIK_DOWN, GetFishTurned() ? DIK_RIGHT : DIK_LEFT});
+        Frame({DIK_DOWN, (BYTE)(GetFishTurned() ? DIK_RIGHT : DIK_LEFT)});
         EXPECT_EQ(hp - GetFishHp(FISHKIND_TUNAMAN), power) << "frame " << i;
         if (GetReelPower() != power) steps++;
     }

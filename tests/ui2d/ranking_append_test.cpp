@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "device/sound_test_files.h"
+#include "ranking_path_test.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
 
@@ -62,18 +63,7 @@ int RunChild(const std::function<void()>& body, int boundSeconds = 120) {
 
 bool ExitedCleanly(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
-class RankingAppendTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_oldPath = GetRankingPath();
-        m_path = (m_dir.Path() / "ranking.txt").string();
-        SetRankingPath(m_path.c_str());
-    }
-    void TearDown() override { SetRankingPath(m_oldPath.c_str()); }
-    ScratchWorkDir m_dir;
-    std::string m_oldPath;
-    std::string m_path;
-};
+using RankingAppendTest = RankingPathTest;
 
 TEST_F(RankingAppendTest, FourProcessesAppendingAtOnceLeaveOneThousandWholeRecords) {
     const int kProcesses = 4, kRecords = 250;

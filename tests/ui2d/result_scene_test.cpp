@@ -16,13 +16,16 @@
 #include "app/scene.h"
 #include "app/scene_testing.h"
 #include "ci_skip.h"
+#include "device/keyboard.h"
 #include "device/sound.h"
 #include "device/sound_test_files.h"
 #include "device/sound_testing.h"
-#include "title_result_keys.h"
+#include "game_window.h"
+#include "ranking_path_test.h"
 #include "ui2d/result.h"
 #include "ui2d/result_testing.h"
 #include "ui2d/texture.h"
+#include "winapi_testing.h"
 
 namespace {
 
@@ -211,14 +214,8 @@ TEST(ResultDrawing, ScoreShowsAsExactlySixRedDigits) {
     EXPECT_EQ(MakeDigitSprite(&s, 0, 0, -3, TEXTURE_NUMBER_RED), 0);
 }
 
-class RankingFileTest : public ::testing::Test {
+class RankingFileTest : public RankingPathTest {
 protected:
-    void SetUp() override {
-        m_oldPath = GetRankingPath();
-        m_path = (m_dir.Path() / "ranking.txt").string();
-        SetRankingPath(m_path.c_str());
-    }
-    void TearDown() override { SetRankingPath(m_oldPath.c_str()); }
     // A visit that enters the name ABC (Down once on the second letter, twice on the third).
     void VisitWithNameAbc(int score) {
         InitResult();
@@ -226,9 +223,6 @@ protected:
         for (int keys : {RIGHT, DOWN, RIGHT, DOWN, DOWN, RIGHT}) Press(keys);
         UninitResult();
     }
-    ScratchWorkDir m_dir;
-    std::string m_oldPath;
-    std::string m_path;
 };
 
 TEST_F(RankingFileTest, EachVisitAppendsNameAndScoreLines) {
@@ -284,7 +278,7 @@ TEST(ResultScene, EntryRestartsTheTitleMusicAndSpaceFadesToTheTitle) {
     UninitSound();
     WinapiTest_RemoveMessageBoxHook();
 
-    SceneKeyboard keys;
+    testsupport::GameKeyboard keys;
     if (!keys.Open()) SKIP_OR_FAIL_IN_CI() << "no window to read the keyboard on";
     InitFade();
     SetNextScene(SCENE_GAME2);  // any scene but the title, to see the request arrive

@@ -25,7 +25,7 @@
 #include "app/scene.h"
 #include "ci_skip.h"
 #include "d3d9_testing.h"
-#include "test_device.h"
+#include "game_window.h"
 #include "ui2d/sprite.h"
 #include "ui2d/texture.h"
 #include "ui2d/texture_testing.h"
@@ -59,10 +59,8 @@ void WriteImage(int index, int width, int height, Colour colour) {
 class SpriteRenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        testsupport::UseHeadlessDrivers();
         WinapiTest_InstallMessageBoxHook(IDOK);
-        RegisterGameWindowClass(NULL);
-        if (HWND window = CreateGameWindow(NULL)) {
+        if (HWND window = testsupport::OpenGameWindow(NULL)) {
             if (InitRenderer(window)) {
                 InitSprite();
                 InitDebugText();

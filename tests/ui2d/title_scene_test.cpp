@@ -10,13 +10,15 @@
 #include "app/scene.h"
 #include "app/scene_testing.h"
 #include "ci_skip.h"
+#include "device/keyboard.h"
 #include "device/sound.h"
 #include "device/sound_test_files.h"
 #include "device/sound_testing.h"
-#include "title_result_keys.h"
+#include "game_window.h"
 #include "ui2d/texture.h"
 #include "ui2d/title.h"
 #include "ui2d/title_testing.h"
+#include "winapi_testing.h"
 
 namespace {
 
@@ -152,7 +154,7 @@ TEST(TitleScene, PicturePhasesOfEveryHundredFrames) {
 }
 
 TEST(TitleScene, SpacePressedAnewFadesToStageOne) {
-    SceneKeyboard keys;
+    testsupport::GameKeyboard keys;
     if (!keys.Open()) SKIP_OR_FAIL_IN_CI() << "no window to read the keyboard on";
     InitFade();
     InitTitle();

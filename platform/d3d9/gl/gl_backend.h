@@ -63,6 +63,8 @@ public:
     void TextureGone(Texture& texture) override;
     void TextureWritten(Texture& texture, UINT level, const RECT& area) override;
     void TextureMipsFromTop(Texture& texture) override;
+    bool ReadTexture(Texture& texture, UINT level, uint8_t* out) override;
+    void TextureFilled(Texture& texture) override { TextureName(texture); }
     uint64_t UploadBytes() const override { return m_uploadBytes; }
     void ResetCounters() override { m_uploadBytes = 0; }
 
@@ -147,6 +149,7 @@ private:
     bool m_depth16;      // D3DFMT_D16 asked for: a 16-bit depth renderbuffer
     bool m_alphaWrites;  // A8R8G8B8 back buffer: alpha is stored
     bool m_clipControl = false;
+    bool m_texStorage = false;  // glTexStorage2D: a texture's levels allocated once, together
     bool m_flipY = false;
     bool m_floor = false;  // fill-floor mode (see the top of this file)
     GLint m_maxTextureSize = 2048;

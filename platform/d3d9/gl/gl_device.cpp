@@ -110,6 +110,7 @@ bool GLBackend::MakeCurrent() {
 
 bool GLBackend::Init(bool needOffscreen) {
     m_clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
+    m_texStorage = epoxy_gl_version() >= 42 || epoxy_has_gl_extension("GL_ARB_texture_storage");
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &m_maxTextureSize);
 
     if (needOffscreen) {

@@ -258,17 +258,40 @@ GLuint GLBackend::TextureName(Texture& t) {
     t.gpu = name;
     BindTextureUnit0(name);
     const UINT levels = GLLevels(t);
-    for (UINT l = 0; l < levels; ++l) {
-        const void* data = l < t.Levels() ? t.LevelData(l) : nullptr;
-        glTexImage2D(GL_TEXTURE_2D, (GLint)l, (GLint)f.internal, (GLsizei)t.LevelWidth(l), (GLsizei)t.LevelHeight(l), 0,
-                     f.format, f.type, data);
+    // Storage for the whole chain at once: given level by level, Mesa keeps
+    // each level's own copy beside the chain it builds, twice the memory.
+    if (m_texStorage) {
+        glTexStorage2D(GL_TEXTURE_2D, (GLsizei)levels, f.internal, (GLsizei)t.LevelWidth(0), (GLsizei)t.LevelHeight(0));
+        for (UINT l = 0; l < levels && l < t.Levels(); ++l) {
+            glTexSubImage2D(GL_TEXTURE_2D, (GLint)l, 0, 0, (GLsizei)t.LevelWidth(l), (GLsizei)t.LevelHeight(l),
+                            f.format, f.type, t.LevelData(l));
+        }
+    } else {
+        for (UINT l = 0; l < levels; ++l) {
+            const void* data = l < t.Levels() ? t.LevelData(l) : nullptr;
+            glTexImage2D(GL_TEXTURE_2D, (GLint)l, (GLint)f.internal, (GLsizei)t.LevelWidth(l),
+                         (GLsizei)t.LevelHeight(l), 0, f.format, f.type, data);
+        }
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, (GLint)levels - 1);
     glTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, f.swizzle);
     if (t.Usage() & D3DUSAGE_AUTOGENMIPMAP) glGenerateMipmap(GL_TEXTURE_2D);
     t.gpuOpaque = TextureIsOpaque(t);
+    // GL now holds every level; formats of whole bytes per channel read back
+    // exactly as written, so their CPU copy can go.
+    if (f.internal == GL_RGBA8 || f.internal == GL_R8) t.DropCpuCopy();
     return name;
+}
+
+bool GLBackend::ReadTexture(Texture& t, UINT level, uint8_t* out) {
+    const GLFormat& f = GLFormatOf(t.Format());
+    BindTextureUnit0(t.gpu);
+    glGetError();  // clear what an earlier call left
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, (GLint)level, f.format, f.type, out);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return glGetError() == GL_NO_ERROR;
 }
 
 void GLBackend::TextureWritten(Texture& t, UINT level, const RECT& area) {

@@ -92,6 +92,68 @@ TEST_P(ResourceTest, GenerateMipSubLevelsAveragesEachTwoByTwoBlock) {
     tex->Release();
 }
 
+// A managed texture's CPU copy goes once GL holds every level (it stays on
+// the null back end); locking it again reads back exactly what was written,
+// at every level and for one-byte texels of an odd width, and what is then
+// written reaches the pixels.
+TEST_P(ResourceTest, ManagedTexturesLockAgainAfterTheirCopyWentToTheBackEnd) {
+    IDirect3DTexture9* rgba = nullptr;
+    IDirect3DTexture9* lum = nullptr;
+    ASSERT_EQ(D3D_OK, m_dev->CreateTexture(5, 3, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &rgba, nullptr));
+    ASSERT_EQ(D3D_OK, m_dev->CreateTexture(7, 3, 1, 0, D3DFMT_L8, D3DPOOL_MANAGED, &lum, nullptr));
+    ASSERT_EQ(3u, rgba->GetLevelCount());  // 5x3, 2x1, 1x1
+    const UINT rgbaBytes[3] = {5 * 3 * 4, 2 * 1 * 4, 1 * 1 * 4};
+    D3DLOCKED_RECT lr;
+    for (UINT l = 0; l < 3; ++l) {
+        ASSERT_EQ(D3D_OK, rgba->LockRect(l, &lr, nullptr, 0));
+        for (UINT i = 0; i < rgbaBytes[l]; ++i) static_cast<uint8_t*>(lr.pBits)[i] = (uint8_t)(40 * l + 3 * i + 1);
+        EXPECT_TRUE(D3D9Testing_TextureHasCpuCopy(rgba));
+        ASSERT_EQ(D3D_OK, rgba->UnlockRect(l));
+    }
+    ASSERT_EQ(D3D_OK, lum->LockRect(0, &lr, nullptr, 0));
+    for (int i = 0; i < 21; ++i) static_cast<uint8_t*>(lr.pBits)[i] = (uint8_t)(250 - 11 * i);
+    ASSERT_EQ(D3D_OK, lum->UnlockRect(0));
+    EXPECT_EQ(m_null, D3D9Testing_TextureHasCpuCopy(rgba));
+    EXPECT_EQ(m_null, D3D9Testing_TextureHasCpuCopy(lum));
+
+    for (UINT l = 0; l < 3; ++l) {
+        ASSERT_EQ(D3D_OK, rgba->LockRect(l, &lr, nullptr, D3DLOCK_READONLY));
+        EXPECT_EQ((INT)(rgbaBytes[l] / (l == 0 ? 3 : 1)), lr.Pitch);
+        for (UINT i = 0; i < rgbaBytes[l]; ++i)
+            ASSERT_EQ((uint8_t)(40 * l + 3 * i + 1), static_cast<uint8_t*>(lr.pBits)[i])
+                << "level " << l << " byte " << i;
+        ASSERT_EQ(D3D_OK, rgba->UnlockRect(l));
+    }
+    ASSERT_EQ(D3D_OK, lum->LockRect(0, &lr, nullptr, D3DLOCK_READONLY));
+    for (int i = 0; i < 21; ++i) ASSERT_EQ((uint8_t)(250 - 11 * i), static_cast<uint8_t*>(lr.pBits)[i]) << i;
+    ASSERT_EQ(D3D_OK, lum->UnlockRect(0));
+    EXPECT_TRUE(D3D9Testing_TextureHasCpuCopy(rgba));  // read back once: kept from now on
+
+    // One texel rewritten after the read-back shows where the texture is drawn one to one.
+    const RECT one = {2, 1, 3, 2};
+    ASSERT_EQ(D3D_OK, rgba->LockRect(0, &lr, &one, 0));
+    *static_cast<uint32_t*>(lr.pBits) = 0xFF123456;
+    ASSERT_EQ(D3D_OK, rgba->UnlockRect(0));
+    if (!m_null) {
+        ClearTo(0xFF000000);
+        m_dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        m_dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        const RhwVertex quad[4] = {{-0.5f, -0.5f, 0, 1, 0xFFFFFFFF, 0, 0},
+                                   {4.5f, -0.5f, 0, 1, 0xFFFFFFFF, 1, 0},
+                                   {-0.5f, 2.5f, 0, 1, 0xFFFFFFFF, 0, 1},
+                                   {4.5f, 2.5f, 0, 1, 0xFFFFFFFF, 1, 1}};
+        m_dev->SetFVF(kRhwFvf);
+        m_dev->SetTexture(0, rgba);
+        ASSERT_EQ(D3D_OK, m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(RhwVertex)));
+        EXPECT_EQ(0x123456u, Pixel(2, 1) & 0xFFFFFFu);
+        EXPECT_EQ(0x13100Du, Pixel(1, 0) & 0xFFFFFFu);  // bytes 4..6 of level 0 as read back: B 13, G 16, R 19
+        m_dev->SetTexture(0, nullptr);
+    }
+    rgba->Release();
+    lum->Release();
+}
+
 TEST_P(ResourceTest, ReferenceCountsFollowDirect3D) {
     IDirect3DTexture9* tex = nullptr;
     ASSERT_EQ(D3D_OK, m_dev->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr));

@@ -16,6 +16,7 @@
 #include "dinput_testing.h"
 #include "platform/common/keymap.h"
 #include "platform/common/winapi_internal.h"
+#include "sdl_events.h"
 #include "win32_testing.h"
 
 namespace {
@@ -62,24 +63,8 @@ std::vector<int> Down(const std::vector<BYTE>& keys) {
     return down;
 }
 
-void PushKey(uint32_t id, bool down, SDL_Scancode sc) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.windowID = id;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.scancode = sc;
-    e.key.keysym.sym = SDL_GetKeyFromScancode(sc);
-    SDL_PushEvent(&e);
-}
-
 void PushFocus(uint32_t id, bool gained) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_WINDOWEVENT;
-    e.window.windowID = id;
-    e.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
-    SDL_PushEvent(&e);
+    testsupport::PushSdlWindowEvent(id, gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST);
 }
 
 // Lets the Win32 pump hand the pushed events to the keyboard.
@@ -210,16 +195,16 @@ TEST(DirectInputKeys, KeyEventsFromThePumpSetAndClearKeys) {
     IDirectInputDevice8A* dev = BackgroundKeyboard(di);
     WinapiTest_ReleaseAllKeys();
 
-    PushKey(0, true, SDL_SCANCODE_W);
+    testsupport::PushSdlKey(0, true, SDL_SCANCODE_W);
     Pump();
     EXPECT_EQ(Down(Read(dev)), (std::vector<int>{DIK_W}));
-    PushKey(0, false, SDL_SCANCODE_W);
+    testsupport::PushSdlKey(0, false, SDL_SCANCODE_W);
     Pump();
     EXPECT_TRUE(Down(Read(dev)).empty());
 
     // Pressed and let go between two reads: not seen at all.
-    PushKey(0, true, SDL_SCANCODE_D);
-    PushKey(0, false, SDL_SCANCODE_D);
+    testsupport::PushSdlKey(0, true, SDL_SCANCODE_D);
+    testsupport::PushSdlKey(0, false, SDL_SCANCODE_D);
     Pump();
     EXPECT_TRUE(Down(Read(dev)).empty());
     dev->Release();
@@ -243,10 +228,10 @@ TEST(DirectInputKeys, ScancodesBecomeDirectInputCodes) {
         {SDL_SCANCODE_RSHIFT, 0x36},      {SDL_SCANCODE_PAGEDOWN, 0xD1}, {SDL_SCANCODE_PRINTSCREEN, 0xB7},
     };
     for (const auto& entry : sample) {
-        PushKey(0, true, entry.first);
+        testsupport::PushSdlKey(0, true, entry.first);
         Pump();
         EXPECT_EQ(Down(Read(dev)), (std::vector<int>{entry.second})) << SDL_GetScancodeName(entry.first);
-        PushKey(0, false, entry.first);
+        testsupport::PushSdlKey(0, false, entry.first);
         Pump();
         EXPECT_TRUE(Down(Read(dev)).empty()) << SDL_GetScancodeName(entry.first);
     }
@@ -351,7 +336,7 @@ TEST_F(ForegroundKeyboard, FollowsTheWindowsFocusEvents) {
     PushFocus(Id(window_), true);
     Pump();
     ASSERT_EQ(dev_->Acquire(), DI_OK);
-    PushKey(Id(window_), true, SDL_SCANCODE_LEFT);
+    testsupport::PushSdlKey(Id(window_), true, SDL_SCANCODE_LEFT);
     Pump();
     EXPECT_EQ(Down(Read(dev_)), (std::vector<int>{DIK_LEFT}));
 
@@ -391,7 +376,7 @@ TEST_F(ForegroundKeyboard, AKeyHeldThroughAFocusChangeStaysHeldUntilTheHardwareL
     ASSERT_EQ(dev_->Acquire(), DI_OK);
     physical[DIK_W] = 0x80;
     WinapiTest_SetPhysicalKeys(physical);
-    PushKey(Id(window_), true, SDL_SCANCODE_W);
+    testsupport::PushSdlKey(Id(window_), true, SDL_SCANCODE_W);
     Pump();
     EXPECT_EQ(Down(Read(dev_)), (std::vector<int>{DIK_W}));
 

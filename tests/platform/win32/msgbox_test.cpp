@@ -15,6 +15,7 @@
 
 #include "ci_skip.h"
 #include "platform/common/winapi_internal.h"
+#include "sdl_events.h"
 #include "win32_testing.h"
 
 namespace {
@@ -29,28 +30,6 @@ bool OnRealDisplay() {
     if (!winapi::EnsureVideo()) return false;
     const char* d = SDL_GetCurrentVideoDriver();
     return d && (strcmp(d, "x11") == 0 || strcmp(d, "wayland") == 0);
-}
-
-void PushKey(uint32_t id, SDL_Scancode sc, Uint8 repeat = 0, Uint16 mod = 0) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = id;
-    e.key.state = SDL_PRESSED;
-    e.key.repeat = repeat;
-    e.key.keysym.scancode = sc;
-    e.key.keysym.sym = SDL_GetKeyFromScancode(sc);
-    e.key.keysym.mod = mod;
-    SDL_PushEvent(&e);
-}
-
-void PushWindowEvent(uint32_t id, Uint8 event) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_WINDOWEVENT;
-    e.window.windowID = id;
-    e.window.event = event;
-    SDL_PushEvent(&e);
 }
 
 void PushClick(uint32_t id, Uint32 type, int x, int y) {
@@ -174,15 +153,16 @@ TEST(MessageBoxWithoutDisplay, AnswersTheSafeButtonAtOnce) {
 // ---- real boxes ----
 
 TEST_F(RealMessageBox, EnterPressesTheDefaultButton) {
-    int r = Run("本当に終了してよろしいですか？", "確認", MB_OKCANCEL | MB_DEFBUTTON2,
-                [](const WinapiMessageBoxWindow& b) { PushKey(b.windowId, SDL_SCANCODE_RETURN); });
+    int r =
+        Run("本当に終了してよろしいですか？", "確認", MB_OKCANCEL | MB_DEFBUTTON2,
+            [](const WinapiMessageBoxWindow& b) { testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RETURN); });
     EXPECT_EQ(r, IDCANCEL);
     EXPECT_EQ(shown_.box.focusedButton, IDCANCEL);
     EXPECT_EQ(shown_.title, "確認");
     EXPECT_GT(shown_.box.cancelButton.left, shown_.box.okButton.right);  // [OK] [Cancel]
 
     r = Run("本当に終了してよろしいですか？", "確認", MB_OKCANCEL,
-            [](const WinapiMessageBoxWindow& b) { PushKey(b.windowId, SDL_SCANCODE_KP_ENTER); });
+            [](const WinapiMessageBoxWindow& b) { testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_KP_ENTER); });
     EXPECT_EQ(r, IDOK);
     EXPECT_EQ(shown_.box.focusedButton, IDOK);
 }
@@ -190,45 +170,51 @@ TEST_F(RealMessageBox, EnterPressesTheDefaultButton) {
 TEST_F(RealMessageBox, ArrowsAndTabMoveTheFocus) {
     EXPECT_EQ(Run("q", "確認", MB_OKCANCEL | MB_DEFBUTTON2,
                   [](const WinapiMessageBoxWindow& b) {
-                      PushKey(b.windowId, SDL_SCANCODE_LEFT);
-                      PushKey(b.windowId, SDL_SCANCODE_RETURN);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_LEFT);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RETURN);
                   }),
               IDOK);
     EXPECT_EQ(Run("q", "確認", MB_OKCANCEL | MB_DEFBUTTON2,
                   [](const WinapiMessageBoxWindow& b) {
-                      PushKey(b.windowId, SDL_SCANCODE_TAB);
-                      PushKey(b.windowId, SDL_SCANCODE_RETURN);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_TAB);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RETURN);
                   }),
               IDOK);
     EXPECT_EQ(Run("q", "確認", MB_OKCANCEL | MB_DEFBUTTON2,
                   [](const WinapiMessageBoxWindow& b) {
-                      PushKey(b.windowId, SDL_SCANCODE_TAB);
-                      PushKey(b.windowId, SDL_SCANCODE_TAB);
-                      PushKey(b.windowId, SDL_SCANCODE_RETURN);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_TAB);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_TAB);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RETURN);
                   }),
               IDCANCEL);
     EXPECT_EQ(Run("q", "確認", MB_OKCANCEL,
                   [](const WinapiMessageBoxWindow& b) {
-                      PushKey(b.windowId, SDL_SCANCODE_RIGHT);
-                      PushKey(b.windowId, SDL_SCANCODE_SPACE);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RIGHT);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_SPACE);
                   }),
               IDCANCEL);
 }
 
 TEST_F(RealMessageBox, EscapeAndTheCloseBoxAnswerCancelOrOk) {
     // Escape means Cancel even with OK focused; a box with only OK answers OK.
-    EXPECT_EQ(Run("q", "確認", MB_OKCANCEL,
-                  [](const WinapiMessageBoxWindow& b) { PushKey(b.windowId, SDL_SCANCODE_ESCAPE); }),
-              IDCANCEL);
-    EXPECT_EQ(Run("エラー", "エラー", MB_OK,
-                  [](const WinapiMessageBoxWindow& b) { PushKey(b.windowId, SDL_SCANCODE_ESCAPE); }),
-              IDOK);
+    EXPECT_EQ(
+        Run("q", "確認", MB_OKCANCEL,
+            [](const WinapiMessageBoxWindow& b) { testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_ESCAPE); }),
+        IDCANCEL);
+    EXPECT_EQ(
+        Run("エラー", "エラー", MB_OK,
+            [](const WinapiMessageBoxWindow& b) { testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_ESCAPE); }),
+        IDOK);
     EXPECT_EQ(shown_.box.cancelButton.right, 0);
     EXPECT_EQ(Run("q", "確認", MB_OKCANCEL,
-                  [](const WinapiMessageBoxWindow& b) { PushWindowEvent(b.windowId, SDL_WINDOWEVENT_CLOSE); }),
+                  [](const WinapiMessageBoxWindow& b) {
+                      testsupport::PushSdlWindowEvent(b.windowId, SDL_WINDOWEVENT_CLOSE);
+                  }),
               IDCANCEL);
     EXPECT_EQ(Run("w", "警告！", MB_ICONWARNING,
-                  [](const WinapiMessageBoxWindow& b) { PushWindowEvent(b.windowId, SDL_WINDOWEVENT_CLOSE); }),
+                  [](const WinapiMessageBoxWindow& b) {
+                      testsupport::PushSdlWindowEvent(b.windowId, SDL_WINDOWEVENT_CLOSE);
+                  }),
               IDOK);
 }
 
@@ -236,9 +222,9 @@ TEST_F(RealMessageBox, RepeatsOfAKeyHeldWhenItOpenedAreIgnored) {
     // The Escape that asked to quit repeats into the box; only a fresh press counts.
     EXPECT_EQ(Run("本当に終了してよろしいですか？", "確認", MB_OKCANCEL,
                   [](const WinapiMessageBoxWindow& b) {
-                      PushKey(b.windowId, SDL_SCANCODE_ESCAPE, 1);
-                      PushKey(b.windowId, SDL_SCANCODE_ESCAPE, 1);
-                      PushKey(b.windowId, SDL_SCANCODE_RETURN);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_ESCAPE, 1);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_ESCAPE, 1);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RETURN);
                   }),
               IDOK);
 }
@@ -255,13 +241,15 @@ TEST_F(RealMessageBox, ClickingAButtonAnswersIt) {
                   [](const WinapiMessageBoxWindow& b) {
                       PushClick(b.windowId, SDL_MOUSEBUTTONDOWN, CentreX(b.okButton), CentreY(b.okButton));
                       PushClick(b.windowId, SDL_MOUSEBUTTONUP, 2, 2);
-                      PushKey(b.windowId, SDL_SCANCODE_ESCAPE);
+                      testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_ESCAPE);
                   }),
               IDCANCEL);
 }
 
 TEST_F(RealMessageBox, SizeFollowsTheText) {
-    auto enter = [](const WinapiMessageBoxWindow& b) { PushKey(b.windowId, SDL_SCANCODE_RETURN); };
+    auto enter = [](const WinapiMessageBoxWindow& b) {
+        testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RETURN);
+    };
     Run("一行", "エラー", MB_OK, enter);
     WinapiMessageBoxWindow one = shown_.box;
     Run("一行目\n二行目\n三行目", "エラー", MB_OK, enter);
@@ -281,9 +269,9 @@ TEST_F(RealMessageBox, TheOwnerIsDisabledWhileTheBoxIsOpen) {
     int r = Run(
         "本当に終了してよろしいですか？", "確認", MB_OKCANCEL | MB_DEFBUTTON2,
         [ownerId](const WinapiMessageBoxWindow& b) {
-            PushWindowEvent(ownerId, SDL_WINDOWEVENT_CLOSE);
-            PushWindowEvent(ownerId, SDL_WINDOWEVENT_CLOSE);
-            PushKey(ownerId, SDL_SCANCODE_RETURN);  // the box has the keyboard
+            testsupport::PushSdlWindowEvent(ownerId, SDL_WINDOWEVENT_CLOSE);
+            testsupport::PushSdlWindowEvent(ownerId, SDL_WINDOWEVENT_CLOSE);
+            testsupport::PushSdlKey(ownerId, true, SDL_SCANCODE_RETURN);  // the box has the keyboard
         },
         owner);
     EXPECT_EQ(r, IDCANCEL);
@@ -307,7 +295,7 @@ TEST_F(RealMessageBox, OpenGlContextIsCurrentAgainAfterwards) {
     ASSERT_EQ(SDL_GL_MakeCurrent(w, ctx), 0);
     Run(
         "いくつか読み込めなかったテクスチャファイルがあります", "エラー", MB_OK,
-        [](const WinapiMessageBoxWindow& b) { PushKey(b.windowId, SDL_SCANCODE_RETURN); }, owner);
+        [](const WinapiMessageBoxWindow& b) { testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RETURN); }, owner);
     EXPECT_EQ(SDL_GL_GetCurrentContext(), ctx);
     EXPECT_EQ(SDL_GL_GetCurrentWindow(), w);
     EXPECT_NE(winapi::SdlWindowFromHwnd(owner), nullptr);

@@ -16,6 +16,7 @@
 
 #include "ci_skip.h"
 #include "platform/common/winapi_internal.h"
+#include "sdl_events.h"
 #include "win32_testing.h"
 
 namespace {
@@ -101,28 +102,6 @@ protected:
 
     std::vector<HWND> made_;
 };
-
-void PushWindowEvent(uint32_t id, Uint8 event) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = SDL_WINDOWEVENT;
-    e.window.windowID = id;
-    e.window.event = event;
-    SDL_PushEvent(&e);
-}
-
-void PushKey(uint32_t id, bool down, SDL_Scancode sc, SDL_Keycode sym, Uint8 repeat = 0, Uint16 mod = 0) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.windowID = id;
-    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    e.key.repeat = repeat;
-    e.key.keysym.scancode = sc;
-    e.key.keysym.sym = sym;
-    e.key.keysym.mod = mod;
-    SDL_PushEvent(&e);
-}
 
 }  // namespace
 
@@ -325,7 +304,7 @@ TEST_F(WindowTest, DefaultProcessingOfCloseDestroysTheWindow) {
 TEST_F(WindowTest, CloseRequestBecomesOneWmClose) {
     HWND h = Make();
     ASSERT_NE(h, nullptr);
-    PushWindowEvent(IdOf(h), SDL_WINDOWEVENT_CLOSE);
+    testsupport::PushSdlWindowEvent(IdOf(h), SDL_WINDOWEVENT_CLOSE);
     SDL_Event quit;
     SDL_zero(quit);
     quit.type = SDL_QUIT;
@@ -341,11 +320,11 @@ TEST_F(WindowTest, KeysBecomeKeyMessagesWithScanCodes) {
     HWND h = Make();
     ASSERT_NE(h, nullptr);
     uint32_t id = IdOf(h);
-    PushKey(id, true, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
-    PushKey(id, true, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 1);
-    PushKey(id, false, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
-    PushKey(id, true, SDL_SCANCODE_RIGHT, SDLK_RIGHT);
-    PushKey(id, true, SDL_SCANCODE_A, SDLK_a);
+    testsupport::PushSdlKey(id, true, SDL_SCANCODE_ESCAPE);
+    testsupport::PushSdlKey(id, true, SDL_SCANCODE_ESCAPE, 1);
+    testsupport::PushSdlKey(id, false, SDL_SCANCODE_ESCAPE);
+    testsupport::PushSdlKey(id, true, SDL_SCANCODE_RIGHT);
+    testsupport::PushSdlKey(id, true, SDL_SCANCODE_A);
     std::vector<MSG> got = Take();
     ASSERT_EQ(got.size(), 5u);
 
@@ -373,7 +352,7 @@ TEST_F(WindowTest, KeysBecomeKeyMessagesWithScanCodes) {
 TEST_F(WindowTest, AltF4AsksTheWindowToClose) {
     HWND h = Make();
     ASSERT_NE(h, nullptr);
-    PushKey(IdOf(h), true, SDL_SCANCODE_F4, SDLK_F4, 0, KMOD_LALT);
+    testsupport::PushSdlKey(IdOf(h), true, SDL_SCANCODE_F4, 0, KMOD_LALT);
     std::vector<MSG> got = Take();
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0].message, (UINT)WM_SYSKEYDOWN);
@@ -388,8 +367,8 @@ TEST_F(WindowTest, FocusChangesAreSentToTheProcedure) {
     ASSERT_NE(h, nullptr);
     WinapiTest_DrainMessages();
     g_seen.clear();
-    PushWindowEvent(IdOf(h), SDL_WINDOWEVENT_FOCUS_LOST);
-    PushWindowEvent(IdOf(h), SDL_WINDOWEVENT_FOCUS_GAINED);
+    testsupport::PushSdlWindowEvent(IdOf(h), SDL_WINDOWEVENT_FOCUS_LOST);
+    testsupport::PushSdlWindowEvent(IdOf(h), SDL_WINDOWEVENT_FOCUS_GAINED);
     MSG m;
     EXPECT_FALSE(PeekMessageA(&m, NULL, 0, 0, PM_REMOVE));  // nothing queued: they were sent
     ASSERT_EQ(g_seen.size(), 2u);
@@ -424,7 +403,7 @@ TEST_F(WindowTest, DrainDropsWaitingAndPendingMessages) {
     ASSERT_NE(h, nullptr);
     PostMessageA(h, kAppMessage, 0, 0);
     PostQuitMessage(1);
-    PushKey(IdOf(h), true, SDL_SCANCODE_SPACE, SDLK_SPACE);
+    testsupport::PushSdlKey(IdOf(h), true, SDL_SCANCODE_SPACE);
     WinapiTest_DrainMessages();
     MSG m;
     EXPECT_FALSE(PeekMessageA(&m, NULL, 0, 0, PM_REMOVE));

@@ -5,7 +5,9 @@
 // concurrency model. The first CoInitializeEx of a thread answers S_OK, every
 // further one in the same model S_FALSE, one in the other model
 // RPC_E_CHANGED_MODE (not counted); each CoUninitialize undoes one counted
-// initialisation, as on Windows. The state lives as long as its thread.
+// initialisation, as on Windows. The state lives as long as its thread; when
+// the thread ends, so does what SDL (under FAudio) keeps for it.
+#include <SDL.h>
 #include <xaudio2.h>
 
 #include "xaudio2/xaudio2_internal.h"
@@ -15,6 +17,10 @@ namespace {
 struct ComThreadState {
     int count = 0;
     DWORD model = 0;
+    // SDL keeps per-thread data (its error text) for every thread that calls
+    // it, and frees it by itself only for threads SDL started: a thread of the
+    // program that used COM, and so the sound engine, gives it back here.
+    ~ComThreadState() { SDL_TLSCleanup(); }
 };
 thread_local ComThreadState t_com;
 

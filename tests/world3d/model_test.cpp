@@ -3,8 +3,6 @@
 #include <string.h>
 #include <sys/stat.h>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
 #include <stb/stb_image_write.h>
 
 #include "scenery_device.h"

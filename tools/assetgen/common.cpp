@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
+// Compiled with the rest of stb_image_write (stb_image_write.cpp); its header
+// declares this one only inside the implementation.
+extern "C" unsigned char* stbi_write_png_to_mem(const unsigned char* pixels, int stride_bytes, int x, int y, int n,
+                                                int* out_len);
 #define STBTT_STATIC
 #define STB_TRUETYPE_IMPLEMENTATION
 #include <stb/stb_truetype.h>
@@ -422,7 +425,7 @@ std::string pngBytes(const Image& img, bool alpha) {
     auto bytes = toBytes(img, comp);
     unsigned char* png = stbi_write_png_to_mem(bytes.data(), img.w * comp, img.w, img.h, comp, &len);
     std::string out = png ? std::string(reinterpret_cast<const char*>(png), size_t(len)) : std::string();
-    STBIW_FREE(png);
+    free(png);  // stb_image_write allocates with malloc
     return out;
 }
 

@@ -3,8 +3,6 @@
 
 #include <SDL.h>
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #include "ci_skip.h"
 #include <stb/stb_image_write.h>
 

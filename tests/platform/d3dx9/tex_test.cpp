@@ -15,8 +15,6 @@
 #include "ci_skip.h"
 #include "test_device.h"
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #pragma GCC diagnostic ignored "-Wunused-function"
 #include <stb/stb_image_write.h>

@@ -179,6 +179,24 @@ bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
     return true;
 }
 
+// The rounded mean of n texels from their sums: colours weighted by alpha
+// (pr, pg, pb over a), or plain (r, g, b over n) where every texel is clear.
+template <typename Sum>
+Rgba BoxMean(Sum r, Sum g, Sum b, Sum a, Sum pr, Sum pg, Sum pb, Sum n) {
+    Rgba out;
+    if (a > 0) {
+        out.r = static_cast<unsigned char>((pr + a / 2) / a);
+        out.g = static_cast<unsigned char>((pg + a / 2) / a);
+        out.b = static_cast<unsigned char>((pb + a / 2) / a);
+    } else {
+        out.r = static_cast<unsigned char>((r + n / 2) / n);
+        out.g = static_cast<unsigned char>((g + n / 2) / n);
+        out.b = static_cast<unsigned char>((b + n / 2) / n);
+    }
+    out.a = static_cast<unsigned char>((a + n / 2) / n);
+    return out;
+}
+
 // Downsample's step from one power-of-two level to the next: the same sums
 // over each 2x2 block (2x1 or 1x2 where a side is already 1), in 32 bits.
 void HalveBox(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
@@ -199,19 +217,7 @@ void HalveBox(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>*
                     pb += static_cast<uint32_t>(t.b) * t.a;
                 }
             }
-            const uint32_t n = nx * ny;
-            Rgba out;
-            if (a > 0) {
-                out.r = static_cast<unsigned char>((pr + a / 2) / a);
-                out.g = static_cast<unsigned char>((pg + a / 2) / a);
-                out.b = static_cast<unsigned char>((pb + a / 2) / a);
-            } else {
-                out.r = static_cast<unsigned char>((r + n / 2) / n);
-                out.g = static_cast<unsigned char>((g + n / 2) / n);
-                out.b = static_cast<unsigned char>((b + n / 2) / n);
-            }
-            out.a = static_cast<unsigned char>((a + n / 2) / n);
-            (*dst)[static_cast<size_t>(y) * dw + x] = out;
+            (*dst)[static_cast<size_t>(y) * dw + x] = BoxMean<uint32_t>(r, g, b, a, pr, pg, pb, nx * ny);
         }
     }
 }
@@ -247,18 +253,7 @@ void Downsample(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba
                     ++n;
                 }
             }
-            Rgba out;
-            if (a > 0) {
-                out.r = static_cast<unsigned char>((pr + a / 2) / a);
-                out.g = static_cast<unsigned char>((pg + a / 2) / a);
-                out.b = static_cast<unsigned char>((pb + a / 2) / a);
-            } else {
-                out.r = static_cast<unsigned char>((r + n / 2) / n);
-                out.g = static_cast<unsigned char>((g + n / 2) / n);
-                out.b = static_cast<unsigned char>((b + n / 2) / n);
-            }
-            out.a = static_cast<unsigned char>((a + n / 2) / n);
-            (*dst)[static_cast<size_t>(y) * dw + x] = out;
+            (*dst)[static_cast<size_t>(y) * dw + x] = BoxMean<unsigned long long>(r, g, b, a, pr, pg, pb, n);
         }
     }
 }

@@ -8,13 +8,13 @@
 # third-party suppressions are in tests/sanitizers/. Prints what it leaves
 # out and the time the build and the tests took.
 #
-# Left out unless --all is given: 53 of the 58 cases of the bad-asset matrix
-# (EveryFile/BadAssetTest), which plays four whole games per asset file and
-# takes about 25 s a case under the sanitizers. Five cases run, one per kind
+# Left out unless --all is given (CI gives it): 53 of the 58 cases of the
+# bad-asset matrix (EveryFile/BadAssetTest), which plays four whole games per
+# asset file and takes 10-25 s a case under the sanitizers. Five cases run, one per kind
 # of file and loader: a JPEG and a PNG texture, a model, a model skin and a
 # piece of music; the other files take the same loading code, which the
 # fuzzers also run under both sanitizers, and the whole matrix runs in the
-# normal suite. CI uses the short form; a full run is `--all`.
+# normal suite. The short form is for a quick check on a developer's machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$root/build-asan

@@ -32,12 +32,15 @@ void ChooseNullBackend(bool on) { g_nullChosen = on; }
 
 namespace {
 bool g_shortcutsAllowed = true;
+bool g_skipRasterization = false;
 uint64_t g_shortcutDraws[2] = {};
 }  // namespace
 bool DrawShortcutsAllowed() { return g_shortcutsAllowed; }
 void AllowDrawShortcuts(bool on) { g_shortcutsAllowed = on; }
 void CountShortcutDraw(int shortcut) { ++g_shortcutDraws[shortcut & 1]; }
 uint64_t ShortcutDraws(int shortcut) { return g_shortcutDraws[shortcut & 1]; }
+bool RasterizationSkipped() { return g_skipRasterization; }
+void SkipRasterization(bool on) { g_skipRasterization = on; }
 
 bool NullBackendChosen() {
     if (g_nullChosen) return true;
@@ -240,6 +243,7 @@ HRESULT Device::Clear(DWORD Count, CONST D3DRECT* pRects, DWORD Flags, D3DCOLOR 
     if (Count > 0 && !pRects) return D3DERR_INVALIDCALL;
     if (Flags == 0) return D3D_OK;
     if (!Activate()) return D3D_OK;  // window gone: like a lost device, the call does nothing
+    if (RasterizationSkipped()) return D3D_OK;
     // The cleared area is the viewport, intersected with each rectangle.
     m_backend->Clear(Count, pRects, Flags, Color, Z, Stencil, m_state.viewport);
     return D3D_OK;
@@ -251,7 +255,7 @@ HRESULT Device::Present(CONST RECT* pSourceRect, CONST RECT* pDestRect, HWND hDe
     if (pSourceRect || pDestRect || hDestWindowOverride)
         WarnOnce(&warnedRects, "Present: source/destination rectangles and override windows are ignored");
     if (!Activate()) return D3DERR_DEVICELOST;
-    m_backend->Present();
+    if (!RasterizationSkipped()) m_backend->Present();
     return D3D_OK;
 }
 

@@ -87,6 +87,8 @@ bool PrimitiveVertices(D3DPRIMITIVETYPE type, UINT count, UINT* vertices) {
 }
 
 bool Device::Submit(const DrawCall& call) {
+    // Skipped: the dirty groups stay dirty for the next draw that is carried out.
+    if (RasterizationSkipped()) return true;
     UpdateDerived(m_state, m_groupVersion, &m_derived);
     DrawState ds;
     ds.state = &m_state;

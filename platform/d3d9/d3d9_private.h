@@ -317,6 +317,11 @@ void AllowDrawShortcuts(bool on);
 // the tests): 0 nearest sampling, 1 blending left off.
 void CountShortcutDraw(int shortcut);
 uint64_t ShortcutDraws(int shortcut);
+// While on (a test hook; off by default), draws, clears and presents are
+// checked and their state kept, but none reaches the back end: the frames a
+// test runs only to reach a state cost no rasterizing. Process-wide.
+bool RasterizationSkipped();
+void SkipRasterization(bool on);
 
 // ---- the factory object ----
 class Direct3D9 final : public winapi::ComObject<IDirect3D9> {

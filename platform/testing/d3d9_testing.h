@@ -114,3 +114,9 @@ enum D3D9TestingShortcut {
 };
 // Draws, in this process so far, that took that shortcut.
 uint64_t D3D9Testing_ShortcutDrawCount(D3D9TestingShortcut shortcut);
+
+// On: from the next call, process-wide, Draw*Primitive*, Clear and Present
+// are checked and return as usual and every state set stays set, but nothing
+// is drawn, cleared or shown (nor counted as drawn). For tests that run many
+// frames only to reach the ones they read back; the game never calls this.
+void D3D9Testing_SkipRasterization(bool on);

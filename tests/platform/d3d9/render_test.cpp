@@ -30,6 +30,25 @@ TEST_F(D3D9Test, HalfTransparentBlackDarkensByHalf) {
     EXPECT_EQ(0xFF204060u, Pixel(4, 4));
 }
 
+// Frames run with rasterizing skipped leave the back buffer alone, yet the
+// states they set are the ones the next real draw is made with.
+TEST_F(D3D9Test, SkippedRasterizingDrawsNothingAndKeepsTheState) {
+    ClearTo(kBack);
+    D3D9Testing_SkipRasterization(true);
+    EXPECT_EQ(D3D_OK, m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0));
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    const HRESULT skipped = DrawRect(0, 0, kWidth, kHeight, 0xFF00FF00);
+    D3D9Testing_SkipRasterization(false);
+    EXPECT_EQ(D3D_OK, skipped);
+    EXPECT_EQ(0xFF000000u | kBack, Pixel(4, 4));
+
+    ASSERT_EQ(D3D_OK, DrawRect(0, 0, 8, 8, 0x80000000));  // blended, as set while skipping
+    EXPECT_TRUE(
+        ColorNear(Pixel(4, 4), 0xFF000000u | (uint32_t)Blend(0, 0x8C, 0x80) << 8 | (uint32_t)Blend(0, 0xFF, 0x80), 1));
+}
+
 // R and B tell the texel's column and row, G is a checkerboard that any
 // half-texel slip under linear filtering turns grey.
 uint32_t CodedTexel(int i, int j) {

@@ -238,8 +238,17 @@ void WaterSurfaceOf<Stage>::AddRipple(int x, int z, float strength, int keep) {
 // One frame: moves every front on, updates the height steps of the
 // vertices it has passed, nudges heights under idle slots towards the
 // rest level, adds the steps, and fades the strengths.
+// The nudges of the idle slots are one step applied once per idle slot; a
+// height the step leaves as it is (the rest level itself) stays so under
+// the steps after it, so they stop there.
 template <int Stage>
 void WaterSurfaceOf<Stage>::Update() {
+    int idleSlots = 0;
+    for (int k = 0; k < RIPPLE_MAX; k++) {
+        if (rippleStrength[k] == 0.0f) {
+            idleSlots++;
+        }
+    }
     if (LockVertices()) {
         const int count = VertexCount();
         for (int i = 0; i < count; i++) {
@@ -251,13 +260,17 @@ void WaterSurfaceOf<Stage>::Update() {
                     vertex.rippleHeight[k] =
                         scale == 0.0f ? 0.0f : (float)((double)scale * cos((double)vertex.rippleDistance[k]));
                 }
-                if (rippleStrength[k] == 0.0f) {
-                    if (vertex.y > WATER_SETTLE_STEP) {
-                        vertex.y -= WATER_SETTLE_STEP;
-                    }
-                    if (vertex.y < WATER_SETTLE_STEP) {
-                        vertex.y += WATER_SETTLE_STEP;
-                    }
+            }
+            for (int n = 0; n < idleSlots; n++) {
+                const float before = vertex.y;
+                if (vertex.y > WATER_SETTLE_STEP) {
+                    vertex.y -= WATER_SETTLE_STEP;
+                }
+                if (vertex.y < WATER_SETTLE_STEP) {
+                    vertex.y += WATER_SETTLE_STEP;
+                }
+                if (vertex.y == before) {
+                    break;
                 }
             }
             for (int k = 0; k < RIPPLE_MAX; k++) {

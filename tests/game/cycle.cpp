@@ -24,12 +24,13 @@ LONGLONG g_ticks = 0;
 
 class Cycle {
 public:
-    Cycle(GameHarness& h, const std::function<void()>& afterFrame) : m_h(h), m_afterFrame(afterFrame) {
+    Cycle(GameHarness& h, const std::function<void()>& afterFrame, int stopScene = -1)
+        : m_h(h), m_afterFrame(afterFrame), m_stopScene(stopScene) {
         m_result.scenes.push_back(GetScene());
     }
 
     // One frame, 1/60 s after the last on the game's clock; false once the
-    // cycle has run kFrameLimit frames.
+    // cycle has run kFrameLimit frames or reached the scene it stops at.
     bool Frame(const KeySet& keys) {
         g_ticks += kTicksPerFrame;
         WinapiTest_SetFakeCounter(true, g_ticks);
@@ -37,7 +38,7 @@ public:
         if (m_afterFrame) m_afterFrame();
         m_result.frames++;
         if (GetScene() != m_result.scenes.back()) m_result.scenes.push_back(GetScene());
-        return m_result.frames < kFrameLimit;
+        return m_result.frames < kFrameLimit && GetScene() != m_stopScene;
     }
     bool WaitFor(int scene) {
         while (GetScene() != scene)
@@ -88,6 +89,7 @@ private:
     static const int kFrameLimit = 20000;
     GameHarness& m_h;
     std::function<void()> m_afterFrame;
+    int m_stopScene;
     CycleResult m_result;
 };
 
@@ -97,6 +99,9 @@ FrameClock::FrameClock() { WinapiTest_SetFakeCounter(true, g_ticks); }
 FrameClock::~FrameClock() { WinapiTest_SetFakeCounter(false, 0); }
 
 CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame) { return Cycle(h, afterFrame).Play(); }
+CycleResult PlayCycleUntil(GameHarness& h, int scene, const std::function<void()>& afterFrame) {
+    return Cycle(h, afterFrame, scene).Play();
+}
 
 KeySet SteerKeys(float x, float z) {
     const D3DXVECTOR3 pos = GetPlayerPosition();

@@ -29,6 +29,9 @@ public:
 // Plays one cycle from the title; gives up (backAtTitle false) when a step
 // does not end within its bound. `afterFrame`, if given, runs after every frame.
 CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame = {});
+// The same cycle cut short after the first frame in `scene` (its scene
+// trail then ends there, and backAtTitle stays false).
+CycleResult PlayCycleUntil(GameHarness& h, int scene, const std::function<void()>& afterFrame = {});
 
 // The keys that steer the boat towards (x, z) this frame: turn until the
 // target is within 0.1 degrees of ahead, and go once it is within 2.

@@ -11,7 +11,7 @@
 #include "ci_skip.h"
 #include "device/keyboard.h"
 #include "dinput_testing.h"
-#include "game_window.h"
+#include "game_keyboard_suite.h"
 #include "win32_testing.h"
 
 namespace {
@@ -47,18 +47,13 @@ TEST(FadeAlpha, OddOrNonPositiveStepsStillEndExactlyAtTheLimits) {
     EXPECT_FALSE(IsFading());
 }
 
-class FadeRequestTest : public ::testing::Test {
+class FadeRequestTest : public GameKeyboardSuite {
 protected:
-    static void SetUpTestSuite() { ready_ = keys_.Open(NULL); }
-    static void TearDownTestSuite() { keys_.Close(); }
-    void SetUp() override {
-        if (!ready_) SKIP_OR_FAIL_IN_CI() << "no window or keyboard device can be made here";
-        keys_.Reset();
+    void SetUpEach() override {
         InitFade();
         SetNextScene(scene_ = GetScene());
     }
-    void TearDown() override {
-        WinapiTest_ReleaseAllKeys();
+    void TearDownEach() override {
         WinapiTest_ForceKeyboardFocus(false, false);
         SetNextScene(GetScene());
     }
@@ -69,12 +64,8 @@ protected:
         RequestSceneChange(SCENE_GAME1, DIK_SPACE, 15);
         UpdateFade();
     }
-    static testsupport::GameKeyboard keys_;
-    static bool ready_;
     int scene_ = 0;
 };
-testsupport::GameKeyboard FadeRequestTest::keys_;
-bool FadeRequestTest::ready_ = false;
 
 TEST_F(FadeRequestTest, SpaceFadesOutSwitchesAtBlackAndFadesIn) {
     Frame(0);

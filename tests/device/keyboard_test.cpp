@@ -10,31 +10,20 @@
 #include "ci_skip.h"
 #include "device/keyboard.h"
 #include "dinput_testing.h"
-#include "game_window.h"
+#include "game_keyboard_suite.h"
 #include "win32_testing.h"
 
 namespace {
 
-class KeyboardTest : public ::testing::Test {
+class KeyboardTest : public GameKeyboardSuite {
 protected:
-    static void SetUpTestSuite() { ready_ = keys_.Open(NULL); }
-    static void TearDownTestSuite() { keys_.Close(); }
-    void SetUp() override {
-        if (!ready_) SKIP_OR_FAIL_IN_CI() << "no window or keyboard device can be made here";
-        keys_.Reset();
-        UpdateKeyboard();
-    }
-    void TearDown() override { WinapiTest_ReleaseAllKeys(); }
+    void SetUpEach() override { UpdateKeyboard(); }
     // "PTR": press, trigger, release; '-' where the query is false.
     static std::string State(int key) {
         return std::string(GetKeyboardPress(key) ? "P" : "-") + (GetKeyboardTrigger(key) ? "T" : "-") +
                (GetKeyboardRelease(key) ? "R" : "-");
     }
-    static testsupport::GameKeyboard keys_;
-    static bool ready_;
 };
-testsupport::GameKeyboard KeyboardTest::keys_;
-bool KeyboardTest::ready_ = false;
 
 TEST_F(KeyboardTest, HeldKeyGoesDownOnceAndUpOnceIndependentlyOfOthers) {
     const char* expected[] = {"PT-", "P--", "P--", "--R", "---"};

@@ -15,8 +15,7 @@ void UseHeadlessDrivers() {
     if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
 
-HWND MakeTestWindow(int width, int height, std::string* why) {
-    UseHeadlessDrivers();
+HWND MakePlainWindow(const char* title, DWORD style, int x, int y, int width, int height) {
     static bool registered = false;
     if (!registered) {
         WNDCLASSA wc;
@@ -25,11 +24,15 @@ HWND MakeTestWindow(int width, int height, std::string* why) {
         wc.lpszClassName = "TestWindow";
         registered = RegisterClassA(&wc) != 0;
     }
+    return CreateWindowExA(0, "TestWindow", title, style, x, y, width, height, nullptr, nullptr, nullptr, nullptr);
+}
+
+HWND MakeTestWindow(int width, int height, std::string* why) {
+    UseHeadlessDrivers();
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     RECT r = {0, 0, width, height};
     AdjustWindowRect(&r, style, FALSE);
-    HWND hwnd = CreateWindowExA(0, "TestWindow", "test", style, 0, 0, r.right - r.left, r.bottom - r.top, nullptr,
-                                nullptr, nullptr, nullptr);
+    HWND hwnd = MakePlainWindow("test", style, 0, 0, r.right - r.left, r.bottom - r.top);
     if (hwnd)
         ShowWindow(hwnd, SW_SHOW);
     else if (why)

@@ -21,6 +21,10 @@ void UseHeadlessDrivers();
 // DefWindowProcA; null (with the reason in *why) when none can be made.
 HWND MakeTestWindow(int width, int height, std::string* why = nullptr);
 
+// A hidden window of that same class, as CreateWindowExA makes it with no
+// parent, menu or instance; null when none can be made.
+HWND MakePlainWindow(const char* title, DWORD style, int x, int y, int width, int height);
+
 // Windowed presentation parameters with a D16 depth buffer and no vsync.
 D3DPRESENT_PARAMETERS TestParams(UINT width, UINT height);
 

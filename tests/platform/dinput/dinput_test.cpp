@@ -17,6 +17,7 @@
 #include "platform/common/keymap.h"
 #include "platform/common/winapi_internal.h"
 #include "sdl_events.h"
+#include "test_device.h"
 #include "win32_testing.h"
 
 namespace {
@@ -271,23 +272,13 @@ TEST(DirectInputKeymap, EveryKeyOfAFullKeyboardHasItsOwnCode) {
 
 namespace {
 
-LRESULT CALLBACK DefaultProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
-
 class ForegroundKeyboard : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!winapi::EnsureVideo()) SKIP_OR_FAIL_IN_CI() << "no video driver";
-        static bool registered = false;
-        if (!registered) {
-            WNDCLASSA wc;
-            memset(&wc, 0, sizeof(wc));
-            wc.lpfnWndProc = DefaultProc;
-            wc.lpszClassName = "KeyboardWindow";
-            registered = RegisterClassA(&wc) != 0;
-        }
         // Hidden windows: only the focus events a test pushes reach them.
-        window_ = CreateWindowExA(0, "KeyboardWindow", "k", 0x00CA0000, 0, 0, 200, 100, NULL, NULL, NULL, NULL);
-        other_ = CreateWindowExA(0, "KeyboardWindow", "o", 0x00CA0000, 0, 0, 200, 100, NULL, NULL, NULL, NULL);
+        window_ = testsupport::MakePlainWindow("k", 0x00CA0000, 0, 0, 200, 100);
+        other_ = testsupport::MakePlainWindow("o", 0x00CA0000, 0, 0, 200, 100);
         ASSERT_NE(window_, nullptr);
         ASSERT_NE(other_, nullptr);
         Pump();

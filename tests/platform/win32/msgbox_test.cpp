@@ -16,6 +16,7 @@
 #include "ci_skip.h"
 #include "platform/common/winapi_internal.h"
 #include "sdl_events.h"
+#include "test_device.h"
 #include "win32_testing.h"
 
 namespace {
@@ -87,18 +88,8 @@ protected:
     Shown shown_;
 };
 
-LRESULT CALLBACK DefaultProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcA(h, m, w, l); }
-
 HWND MakeOwner() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc;
-        memset(&wc, 0, sizeof(wc));
-        wc.lpfnWndProc = DefaultProc;
-        wc.lpszClassName = "BoxOwner";
-        registered = RegisterClassA(&wc) != 0;
-    }
-    HWND h = CreateWindowExA(0, "BoxOwner", "owner", 0x00CA0000, 50, 50, 400, 300, NULL, NULL, NULL, NULL);
+    HWND h = testsupport::MakePlainWindow("owner", 0x00CA0000, 50, 50, 400, 300);
     if (h) ShowWindow(h, SW_SHOWDEFAULT);
     return h;
 }

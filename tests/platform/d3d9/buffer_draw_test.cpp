@@ -166,12 +166,30 @@ TEST_F(D3D9Test, LargeBufferUploadsTheLockedRangeOnly) {
     vb->Release();
 }
 
-TEST_F(D3D9Test, BufferRewrittenBetweenDrawsKeepsEachDrawsContents) {
-    // The sprite pattern: one 4-vertex buffer, rewritten before every draw.
+// The sprite's buffers: 4 vertices and 6 indices. Unbound and released at
+// the end of the test, whatever it asserted.
+struct QuadBuffers {
+    QuadBuffers(IDirect3DDevice9* device, DWORD usage, D3DPOOL pool) : dev(device) {
+        EXPECT_EQ(D3D_OK, dev->CreateVertexBuffer(112, usage, kRhwFvf, pool, &vb, nullptr));
+        EXPECT_EQ(D3D_OK, dev->CreateIndexBuffer(12, usage, D3DFMT_INDEX16, pool, &ib, nullptr));
+    }
+    ~QuadBuffers() {
+        dev->SetStreamSource(0, nullptr, 0, 0);
+        dev->SetIndices(nullptr);
+        if (vb) vb->Release();
+        if (ib) ib->Release();
+    }
+    IDirect3DDevice9* dev;
     IDirect3DVertexBuffer9* vb = nullptr;
     IDirect3DIndexBuffer9* ib = nullptr;
-    ASSERT_EQ(D3D_OK, m_dev->CreateVertexBuffer(112, D3DUSAGE_WRITEONLY, kRhwFvf, D3DPOOL_DEFAULT, &vb, nullptr));
-    ASSERT_EQ(D3D_OK, m_dev->CreateIndexBuffer(12, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib, nullptr));
+};
+
+TEST_F(D3D9Test, BufferRewrittenBetweenDrawsKeepsEachDrawsContents) {
+    // The sprite pattern: one 4-vertex buffer, rewritten before every draw.
+    QuadBuffers quad(m_dev, D3DUSAGE_WRITEONLY, D3DPOOL_DEFAULT);
+    IDirect3DVertexBuffer9* vb = quad.vb;
+    IDirect3DIndexBuffer9* ib = quad.ib;
+    ASSERT_TRUE(vb && ib);
     const uint16_t order[6] = {0, 1, 2, 1, 3, 2};
     Fill(ib, order, sizeof order);
     m_dev->SetFVF(kRhwFvf);
@@ -193,17 +211,13 @@ TEST_F(D3D9Test, BufferRewrittenBetweenDrawsKeepsEachDrawsContents) {
     ASSERT_EQ(D3D_OK, m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2));
     EXPECT_EQ(colors[4], Pixel(85, 5));
     EXPECT_EQ(0xFF000000u, Pixel(5, 5));
-    m_dev->SetStreamSource(0, nullptr, 0, 0);
-    m_dev->SetIndices(nullptr);
-    vb->Release();
-    ib->Release();
 }
 
 TEST_F(D3D9Test, UserPointerDrawsResetTheBindingsTheyReplace) {
-    IDirect3DVertexBuffer9* vb = nullptr;
-    IDirect3DIndexBuffer9* ib = nullptr;
-    ASSERT_EQ(D3D_OK, m_dev->CreateVertexBuffer(112, 0, kRhwFvf, D3DPOOL_MANAGED, &vb, nullptr));
-    ASSERT_EQ(D3D_OK, m_dev->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr));
+    QuadBuffers buffers(m_dev, 0, D3DPOOL_MANAGED);
+    IDirect3DVertexBuffer9* vb = buffers.vb;
+    IDirect3DIndexBuffer9* ib = buffers.ib;
+    ASSERT_TRUE(vb && ib);
     RhwVertex quad[4];
     QuadVertices(quad, 0, 0, 10, 10, 0xFF00FF00);
     Fill(vb, quad, sizeof quad);
@@ -236,16 +250,13 @@ TEST_F(D3D9Test, UserPointerDrawsResetTheBindingsTheyReplace) {
     EXPECT_EQ(0xFF0000FFu, Pixel(55, 5));
     EXPECT_EQ(draws + 3, WinapiTest_DrawCallCount(m_dev));
     EXPECT_EQ(D3DERR_INVALIDCALL, m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2));
-    m_dev->SetIndices(nullptr);
-    vb->Release();
-    ib->Release();
 }
 
 TEST_F(D3D9Test, DrawsOutsideTheirDataAreRefused) {
-    IDirect3DVertexBuffer9* vb = nullptr;
-    IDirect3DIndexBuffer9* ib = nullptr;
-    ASSERT_EQ(D3D_OK, m_dev->CreateVertexBuffer(112, 0, kRhwFvf, D3DPOOL_MANAGED, &vb, nullptr));
-    ASSERT_EQ(D3D_OK, m_dev->CreateIndexBuffer(12, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr));
+    QuadBuffers buffers(m_dev, 0, D3DPOOL_MANAGED);
+    IDirect3DVertexBuffer9* vb = buffers.vb;
+    IDirect3DIndexBuffer9* ib = buffers.ib;
+    ASSERT_TRUE(vb && ib);
     const uint16_t bad[6] = {0, 1, 2, 1, 3, 7};  // vertex 7 does not exist
     Fill(ib, bad, sizeof bad);
     m_dev->SetFVF(kRhwFvf);
@@ -264,10 +275,6 @@ TEST_F(D3D9Test, DrawsOutsideTheirDataAreRefused) {
     m_dev->SetStreamSource(0, vb, 0, sizeof(RhwVertex));
     EXPECT_EQ(D3DERR_INVALIDCALL, m_dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2));
     EXPECT_EQ(draws + 1, WinapiTest_DrawCallCount(m_dev));
-    m_dev->SetStreamSource(0, nullptr, 0, 0);
-    m_dev->SetIndices(nullptr);
-    vb->Release();
-    ib->Release();
 }
 
 }  // namespace

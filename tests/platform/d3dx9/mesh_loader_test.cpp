@@ -130,12 +130,20 @@ void Load(const std::string& path, DWORD options, IDirect3DDevice9* device, Load
                                  &out->effects, &out->numMaterials, &out->mesh);
 }
 
-TEST(MeshLoader, FillsBuffersInTheLayoutItsFvfNames) {
+// Each test: a temporary folder holding the model file, and a device.
+class MeshLoader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.Write("model.x", kModel);
+        REQUIRE_DEVICE(device);
+    }
     xtest::TempDir dir;
-    std::string path = dir.Write("model.x", kModel);
-    xfile::MeshData expected = ParseModel(kModel);
+    std::string path;
     NullDevice device;
-    REQUIRE_DEVICE(device);
+};
+
+TEST_F(MeshLoader, FillsBuffersInTheLayoutItsFvfNames) {
+    xfile::MeshData expected = ParseModel(kModel);
     {
         Loaded l;
         Load(path, D3DXMESH_MANAGED, device.device, &l);
@@ -201,11 +209,7 @@ TEST(MeshLoader, FillsBuffersInTheLayoutItsFvfNames) {
     EXPECT_EQ(1u, device.Refs());
 }
 
-TEST(MeshLoader, MaterialBufferAsD3dxLaysItOut) {
-    xtest::TempDir dir;
-    std::string path = dir.Write("model.x", kModel);
-    NullDevice device;
-    REQUIRE_DEVICE(device);
+TEST_F(MeshLoader, MaterialBufferAsD3dxLaysItOut) {
     Loaded l;
     Load(path, D3DXMESH_MANAGED, device.device, &l);
     ASSERT_EQ(D3D_OK, l.hr);
@@ -242,12 +246,8 @@ TEST(MeshLoader, MaterialBufferAsD3dxLaysItOut) {
     EXPECT_FLOAT_EQ(2.0f, m[2].MatD3D.Power);
 }
 
-TEST(MeshLoader, DrawSubsetIssuesOneDrawOfItsRange) {
-    xtest::TempDir dir;
-    std::string path = dir.Write("model.x", kModel);
+TEST_F(MeshLoader, DrawSubsetIssuesOneDrawOfItsRange) {
     xfile::MeshData expected = ParseModel(kModel);
-    NullDevice device;
-    REQUIRE_DEVICE(device);
     Loaded l;
     Load(path, D3DXMESH_MANAGED, device.device, &l);
     ASSERT_EQ(D3D_OK, l.hr);
@@ -296,17 +296,13 @@ TEST(MeshLoader, DrawSubsetIssuesOneDrawOfItsRange) {
     EXPECT_EQ(3u, draws[1].primitiveCount);
 }
 
-TEST(MeshLoader, AdjacencyAndOptionalOutParameters) {
-    xtest::TempDir dir;
-    std::string path = dir.Write("model.x", kModel);
+TEST_F(MeshLoader, AdjacencyAndOptionalOutParameters) {
     // Faces in subset order: (1,4,2) of material 0, then the quad's halves
     // (0,1,2) and (0,2,3), then the triangle (0,2,3) of material 2. Per face,
     // the neighbours across its edges v0-v1, v1-v2, v2-v0. Edge 0-2 has three
     // faces: the first two, faces 1 and 2, pair up and face 3 gets none there.
     const uint32_t none = 0xFFFFFFFF;
     const std::vector<uint32_t> adjacency = {none, none, 1, none, 0, 2, 1, 3, 3, none, 2, 2};
-    NullDevice device;
-    REQUIRE_DEVICE(device);
     {
         Loaded l;
         Load(path, D3DXMESH_MANAGED, device.device, &l, true);
@@ -331,10 +327,7 @@ TEST(MeshLoader, AdjacencyAndOptionalOutParameters) {
     EXPECT_EQ(1u, device.Refs());
 }
 
-TEST(MeshLoader, ThirtyTwoBitIndices) {
-    xtest::TempDir dir;
-    NullDevice device;
-    REQUIRE_DEVICE(device);
+TEST_F(MeshLoader, ThirtyTwoBitIndices) {
     {
         Loaded l;
         Load(dir.Write("model.x", kModel), D3DXMESH_MANAGED | D3DXMESH_32BIT, device.device, &l);
@@ -369,12 +362,9 @@ TEST(MeshLoader, ThirtyTwoBitIndices) {
     }
 }
 
-TEST(MeshLoader, FailuresLeaveEveryOutParameterEmpty) {
-    xtest::TempDir dir;
+TEST_F(MeshLoader, FailuresLeaveEveryOutParameterEmpty) {
     std::string good = dir.Write("good.x", kModel);
     std::string bad = dir.Write("bad.x", std::string("xof 0303txt 0032 Mesh { 3; 0;0;0;; }"));
-    NullDevice device;
-    REQUIRE_DEVICE(device);
     IDirect3DDevice9* dev = device.device;
 
     auto attempt = [&](const char* path, IDirect3DDevice9* dev, bool withMesh) {
@@ -423,16 +413,12 @@ TEST(MeshLoader, FailuresLeaveEveryOutParameterEmpty) {
     EXPECT_NE(std::string::npos, why[4].find("the device refused the mesh buffers"));
 }
 
-TEST(MeshLoader, BackslashPathsAndBinaryFiles) {
-    xtest::TempDir dir;
+TEST_F(MeshLoader, BackslashPathsAndBinaryFiles) {
     xtest::BinaryWriter w;
     w.Open("Mesh").Ints({3}).Floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).Ints({1, 3, 0, 1, 2});
     w.Open("MeshTextureCoords").Ints({3}).Floats({0, 0, 1, 0, 0, 1}).Close().Close();
-    std::string path = dir.Write("tri.x", w.bytes);
-    std::string windowsPath = path;
+    std::string windowsPath = dir.Write("tri.x", w.bytes);
     windowsPath[windowsPath.rfind('/')] = '\\';
-    NullDevice device;
-    REQUIRE_DEVICE(device);
     Loaded l;
     Load(windowsPath, D3DXMESH_MANAGED, device.device, &l);
     ASSERT_EQ(D3D_OK, l.hr);

@@ -8,10 +8,15 @@
 // rounded up to one, and the image is scaled to it with D3DX's default
 // (triangle) filter.
 //
-// Stateless: each call reads the file, decodes it into a temporary RGBA
-// buffer, creates the texture through the public IDirect3DDevice9 interface,
-// fills every level with LockRect/UnlockRect and frees the temporaries before
-// returning. The caller owns the one reference on the texture it gets back.
+// Stateless: each call reads the file, decodes it into an RGBA buffer (so a
+// bad file fails here, at once) and creates the texture through the public
+// IDirect3DDevice9 interface. Scaling, the mip chain and the level writes
+// (LockRect/UnlockRect) are then handed to the texture as a contents
+// producer holding the decoded image (common/deferred_contents.h): a device
+// that draws runs it before this call returns, one that draws nothing when
+// the texels are first used. A texture that does not take producers is
+// filled before returning. The caller owns the one reference on the texture
+// it gets back.
 //
 // Paths are taken as Windows would take them: backslashes separate folders,
 // and a name that does not exist with the exact case given is looked up
@@ -26,8 +31,12 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "common/deferred_contents.h"
 
 // Images larger than this on either side are rejected as invalid data.
 #define STBI_MAX_DIMENSIONS 4096
@@ -407,6 +416,50 @@ HRESULT UploadLevel(IDirect3DTexture9* tex, UINT level, const std::vector<Rgba>&
     return tex->UnlockRect(level);
 }
 
+// Fills every level of `tex` from the decoded (w x h) image. Level 0 is the
+// image scaled to the texture's size (its sides rounded up to powers of two);
+// each further level is the previous one box-filtered to the size the
+// texture reports for that level.
+HRESULT FillLevels(IDirect3DTexture9* tex, std::vector<Rgba> level, UINT w, UINT h) {
+    UINT cw = RoundUpToPowerOfTwo(w), ch = RoundUpToPowerOfTwo(h);
+    std::vector<Rgba> next;
+    if (cw != w || ch != h) {
+        ResampleTriangle(level, w, h, &next, cw, ch);
+        level.swap(next);
+    }
+    HRESULT hr = D3D_OK;
+    const DWORD levels = tex->GetLevelCount();
+    for (DWORD i = 0; i < (levels ? levels : 1); ++i) {
+        D3DSURFACE_DESC desc;
+        hr = tex->GetLevelDesc(i, &desc);
+        if (FAILED(hr)) break;
+        if (desc.Width != cw || desc.Height != ch) {
+            if (desc.Width == 0 || desc.Height == 0) {
+                hr = D3DERR_INVALIDCALL;
+                break;
+            }
+            Downsample(level, cw, ch, &next, desc.Width, desc.Height);
+            level.swap(next);
+            cw = desc.Width;
+            ch = desc.Height;
+        }
+        hr = UploadLevel(tex, i, level, cw, ch);
+        if (FAILED(hr)) break;
+    }
+    return hr;
+}
+
+// FillLevels kept for later: holds the decoded image until the texture runs it.
+class ImageLevels final : public winapi::ContentsProducer {
+public:
+    ImageLevels(std::vector<Rgba> image, UINT w, UINT h) : m_image(std::move(image)), m_w(w), m_h(h) {}
+    HRESULT Produce(IDirect3DTexture9* texture) override { return FillLevels(texture, std::move(m_image), m_w, m_h); }
+
+private:
+    std::vector<Rgba> m_image;
+    UINT m_w, m_h;
+};
+
 }  // namespace
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, LPDIRECT3DTEXTURE9* ppTexture) {
@@ -439,39 +492,25 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
         if (pixels) stbi_image_free(pixels);
         return D3DXERR_INVALIDDATA;
     }
-    std::vector<Rgba> level(reinterpret_cast<Rgba*>(pixels),
+    std::vector<Rgba> image(reinterpret_cast<Rgba*>(pixels),
                             reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
     stbi_image_free(pixels);
 
-    // Level 0 is the image scaled to powers of two; each further level is the
-    // previous one box-filtered to the size the texture reports for that level.
-    UINT cw = RoundUpToPowerOfTwo(static_cast<UINT>(w)), ch = RoundUpToPowerOfTwo(static_cast<UINT>(h));
-    std::vector<Rgba> next;
-    if (cw != static_cast<UINT>(w) || ch != static_cast<UINT>(h)) {
-        ResampleTriangle(level, static_cast<UINT>(w), static_cast<UINT>(h), &next, cw, ch);
-        level.swap(next);
-    }
     IDirect3DTexture9* tex = NULL;
-    HRESULT hr = pDevice->CreateTexture(cw, ch, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, NULL);
+    HRESULT hr =
+        pDevice->CreateTexture(RoundUpToPowerOfTwo(static_cast<UINT>(w)), RoundUpToPowerOfTwo(static_cast<UINT>(h)), 0,
+                               0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, NULL);
     if (FAILED(hr) || !tex) return FAILED(hr) ? hr : E_FAIL;
 
-    const DWORD levels = tex->GetLevelCount();
-    for (DWORD i = 0; i < (levels ? levels : 1); ++i) {
-        D3DSURFACE_DESC desc;
-        hr = tex->GetLevelDesc(i, &desc);
-        if (FAILED(hr)) break;
-        if (desc.Width != cw || desc.Height != ch) {
-            if (desc.Width == 0 || desc.Height == 0) {
-                hr = D3DERR_INVALIDCALL;
-                break;
-            }
-            Downsample(level, cw, ch, &next, desc.Width, desc.Height);
-            level.swap(next);
-            cw = desc.Width;
-            ch = desc.Height;
-        }
-        hr = UploadLevel(tex, i, level, cw, ch);
-        if (FAILED(hr)) break;
+    // Our textures take the rest of the work and do it when the texels are
+    // first needed (at once on a device that draws); any other is filled now.
+    IWinapiDeferredContents* deferred = NULL;
+    if (SUCCEEDED(tex->QueryInterface(IID_IWinapiDeferredContents, reinterpret_cast<void**>(&deferred))) && deferred) {
+        hr = deferred->SetContentsProducer(std::unique_ptr<winapi::ContentsProducer>(
+            new ImageLevels(std::move(image), static_cast<UINT>(w), static_cast<UINT>(h))));
+        deferred->Release();
+    } else {
+        hr = FillLevels(tex, std::move(image), static_cast<UINT>(w), static_cast<UINT>(h));
     }
     if (FAILED(hr)) {
         tex->Release();

@@ -27,6 +27,7 @@
 #include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -185,6 +186,37 @@ bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
         }
         i = end;
     }
+    return true;
+}
+
+// A PNG may hold IDAT chunks with no data. stb_image copies each chunk's data
+// into a buffer it allocates at the first non-empty one, so an empty first
+// IDAT is a copy of no bytes to a null pointer: undefined, and a sanitizer
+// build stops there. Copies the file without its empty IDAT chunks into
+// `out` (the image data is the concatenation of the IDAT contents, so they
+// carry nothing) and returns true; false, with `out` untouched, for a file
+// that is not a PNG or has none. A chunk running past the end stops the walk:
+// it and what follows are kept for the decoder to judge.
+bool DropEmptyPngDataChunks(const unsigned char* p, size_t n, std::vector<unsigned char>* out) {
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (n < 8 || memcmp(p, kSignature, 8) != 0) return false;
+    auto walk = [&](bool copy) {
+        size_t i = 8;
+        bool found = false;
+        while (i + 12 <= n) {
+            const size_t length = (size_t(p[i]) << 24) | (size_t(p[i + 1]) << 16) | (size_t(p[i + 2]) << 8) | p[i + 3];
+            if (length > n - i - 12) break;
+            const bool empty = length == 0 && memcmp(p + i + 4, "IDAT", 4) == 0;
+            found = found || empty;
+            if (copy && !empty) out->insert(out->end(), p + i, p + i + 12 + length);
+            i += 12 + length;
+        }
+        if (copy) out->insert(out->end(), p + i, p + n);
+        return found;
+    };
+    if (!walk(false)) return false;
+    out->assign(p, p + 8);
+    walk(true);
     return true;
 }
 
@@ -496,10 +528,15 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
     if (!pDevice || !pSrcData || !ppTexture || SrcDataSize == 0) return D3DERR_INVALIDCALL;
     if (SrcDataSize > static_cast<UINT>(kMaxImageFileBytes)) return D3DXERR_INVALIDDATA;
     const stbi_uc* data = static_cast<const stbi_uc*>(pSrcData);
-    const int size = static_cast<int>(SrcDataSize);
+    int size = static_cast<int>(SrcDataSize);
 
     int w = 0, h = 0, comp = 0;
     if (!JpegHuffmanTablesFit(data, SrcDataSize)) return D3DXERR_INVALIDDATA;
+    std::vector<unsigned char> cleaned;
+    if (DropEmptyPngDataChunks(data, SrcDataSize, &cleaned)) {
+        data = cleaned.data();
+        size = static_cast<int>(cleaned.size());
+    }
     if (!stbi_info_from_memory(data, size, &w, &h, &comp) || w <= 0 || h <= 0 ||
         static_cast<long long>(w) * h > kMaxImagePixels) {
         return D3DXERR_INVALIDDATA;

@@ -179,6 +179,33 @@ TEST_F(TextureFiles, JpegWithAnOversizedHuffmanTableIsInvalidData) {
     EXPECT_EQ(tex, nullptr);
 }
 
+// Found by fuzz_texture: an IDAT chunk with no data before the first one with
+// data made the decoder copy zero bytes to a null pointer (a sanitizer build
+// stops there). Such a file is valid and loads as it does without them.
+TEST_F(TextureFiles, PngWithEmptyDataChunksLoadsAsWithout) {
+    Rgba img;
+    for (int i = 0; i < 6; ++i) img.insert(img.end(), {uint8_t(40 * i), 90, uint8_t(250 - 30 * i), 255});
+    const std::string path = Png("plain.png", 3, 2, img);
+    std::string bytes(4096, '\0');
+    FILE* f = fopen(path.c_str(), "rb");
+    bytes.resize(fread(&bytes[0], 1, bytes.size(), f));
+    fclose(f);
+    const size_t idat = bytes.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    const std::string empty("\0\0\0\0IDAT\x35\xAF\x06\x1E", 12);
+    bytes.insert(idat - 4, empty + empty);  // two before the chunk with the data
+    const size_t end = bytes.find("IEND");
+    ASSERT_NE(end, std::string::npos);
+    bytes.insert(end - 4, empty);  // one after the data too
+    f = fopen((dir + "empty.png").c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    const Loaded t = Load(dir + "empty.png");
+    ASSERT_EQ(t.level.size(), 3u);  // 4x2, 2x1, 1x1
+    EXPECT_EQ(t.level[0].texels, Load(path).level[0].texels);
+    EXPECT_EQ(t.Texel(0, 0, 0), Argb(&img[0]));
+}
+
 TEST_F(TextureFiles, SidesAndPixelCountsAreCapped) {
     // 4096 on a side loads; 4097 does not.
     EXPECT_FALSE(Load(Png("wide.png", 4096, 1, Rgba(4096 * 4, 90))).level.empty());

@@ -153,10 +153,14 @@ struct Rgba {
 // one that runs past its segment. stb_image builds such a table past the end
 // of its arrays, so these files never reach it. Walks every marker segment,
 // including those between the scans of a progressive file; anything that is
-// not a JPEG passes untouched.
+// not a JPEG passes untouched. Like the decoder, takes fill bytes (0xFF)
+// before the start-of-image marker.
 bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
-    if (n < 2 || p[0] != 0xFF || p[1] != 0xD8) return true;
-    size_t i = 2;
+    if (n < 2 || p[0] != 0xFF) return true;
+    size_t i = 1;
+    while (i < n && p[i] == 0xFF) ++i;
+    if (i >= n || p[i] != 0xD8) return true;
+    ++i;
     while (i + 1 < n) {
         if (p[i] != 0xFF) {  // entropy-coded data: skip to the next marker
             ++i;

@@ -173,10 +173,16 @@ TEST_F(TextureFiles, JpegWithAnOversizedHuffmanTableIsInvalidData) {
     std::string bad = bytes;
     for (size_t k = 0; k < 16; ++k) bad[dht + 5 + k] = '\x20';  // 512 codes
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
+    // The decoder takes fill bytes before the start of the image: so does the check.
+    bad = "\xFF\xFF" + bad;
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
     bad = bytes;
     bad[dht + 5 + 15] = '\xC8';  // 200 more codes than the segment holds
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
     EXPECT_EQ(tex, nullptr);
+    const std::string filled = "\xFF" + bytes;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, filled.data(), (UINT)filled.size(), &tex), D3D_OK);
+    tex->Release();
 }
 
 // Found by fuzz_texture: an IDAT chunk with no data before the first one with

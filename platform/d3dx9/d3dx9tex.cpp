@@ -150,17 +150,23 @@ struct Rgba {
 };
 
 // False when a JPEG holds a Huffman table (DHT) with more than 256 codes or
-// one that runs past its segment. stb_image builds such a table past the end
-// of its arrays, so these files never reach it. Walks every marker segment,
-// including those between the scans of a progressive file; anything that is
-// not a JPEG passes untouched. Like the decoder, takes fill bytes (0xFF)
-// before the start-of-image marker.
-bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
+// one that runs past its segment, or when a scan (SOS) decodes with a table
+// no DHT before it defined. stb_image builds such a table past the end of its
+// arrays, and decodes with an undefined one from uninitialised memory, so
+// these files never reach it. A scan needs the tables it decodes with: in a
+// baseline file both of each component's; in a progressive one the DC table
+// for a first DC scan, the AC table for an AC scan and none to refine DC.
+// Walks every marker segment, including those between the scans of a
+// progressive file; anything that is not a JPEG passes untouched. Like the
+// decoder, takes fill bytes (0xFF) before the start-of-image marker.
+bool JpegHuffmanTablesSound(const unsigned char* p, size_t n) {
     if (n < 2 || p[0] != 0xFF) return true;
     size_t i = 1;
     while (i < n && p[i] == 0xFF) ++i;
     if (i >= n || p[i] != 0xD8) return true;
     ++i;
+    bool progressive = false;
+    unsigned defined = 0;  // bit class * 4 + id for each table a DHT has defined
     while (i + 1 < n) {
         if (p[i] != 0xFF) {  // entropy-coded data: skip to the next marker
             ++i;
@@ -185,7 +191,20 @@ bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
                 size_t codes = 0;
                 for (size_t k = 1; k <= 16; ++k) codes += p[t + k];
                 if (codes > 256 || t + 17 + codes > end) return false;
+                if ((p[t] >> 4) <= 1 && (p[t] & 15) <= 3) defined |= 1u << ((p[t] >> 4) * 4 + (p[t] & 15));
                 t += 17 + codes;
+            }
+        } else if (m == 0xC2) {
+            progressive = true;
+        } else if (m == 0xDA && end <= n && length >= 3) {
+            const size_t count = p[i + 2];
+            if (length < 6 + 2 * count) return true;  // malformed: the decoder reports it
+            const unsigned start = p[i + 3 + 2 * count], high = p[i + 5 + 2 * count] >> 4;
+            const bool dc = !progressive || (start == 0 && high == 0), ac = !progressive || start != 0;
+            for (size_t c = 0; c < count; ++c) {
+                const unsigned tables = p[i + 4 + 2 * c], td = tables >> 4, ta = tables & 15;
+                if ((dc && td <= 3 && !(defined >> td & 1)) || (ac && ta <= 3 && !(defined >> (4 + ta) & 1)))
+                    return false;
             }
         }
         i = end;
@@ -535,7 +554,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
     int size = static_cast<int>(SrcDataSize);
 
     int w = 0, h = 0, comp = 0;
-    if (!JpegHuffmanTablesFit(data, SrcDataSize)) return D3DXERR_INVALIDDATA;
+    if (!JpegHuffmanTablesSound(data, SrcDataSize)) return D3DXERR_INVALIDDATA;
     std::vector<unsigned char> cleaned;
     if (DropEmptyPngDataChunks(data, SrcDataSize, &cleaned)) {
         data = cleaned.data();

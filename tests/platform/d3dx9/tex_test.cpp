@@ -157,8 +157,9 @@ TEST_F(TextureFiles, JpegLoadsPathsAreFoundAsOnWindowsOtherFormatsDoNot) {
 }
 
 // Found by fuzz_texture: a Huffman table of more than 256 codes made the
-// decoder write past its tables (a sanitizer build stops there).
-TEST_F(TextureFiles, JpegWithAnOversizedHuffmanTableIsInvalidData) {
+// decoder write past its tables, and a scan using a table never defined made
+// it read uninitialised ones (a sanitizer build stops at both).
+TEST_F(TextureFiles, JpegWithAnOversizedOrMissingHuffmanTableIsInvalidData) {
     Rgba img;
     for (int i = 0; i < 8 * 8; ++i) img.insert(img.end(), {200, 40, 90, 255});
     ASSERT_TRUE(stbi_write_jpg((dir + "ok.jpg").c_str(), 8, 8, 4, img.data(), 90));
@@ -180,6 +181,12 @@ TEST_F(TextureFiles, JpegWithAnOversizedHuffmanTableIsInvalidData) {
     bad[dht + 5 + 15] = '\xC8';  // 200 more codes than the segment holds
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
     EXPECT_EQ(tex, nullptr);
+    // A scan whose first component decodes with tables 2 (the file defines 0 and 1).
+    const size_t sos = bytes.find("\xFF\xDA");
+    ASSERT_NE(sos, std::string::npos);
+    bad = bytes;
+    bad[sos + 6] = '\x22';
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
     const std::string filled = "\xFF" + bytes;
     ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, filled.data(), (UINT)filled.size(), &tex), D3D_OK);
     tex->Release();

@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "common/com_object.h"
+#include "common/deferred_contents.h"
 
 struct SDL_Window;
 struct D3D9TestingDraw;
@@ -170,10 +171,22 @@ protected:
 // Texel bytes of the formats textures can have; null for the others.
 UINT TexelBytes(D3DFORMAT format);
 
-class Texture final : public ResourceBase<IDirect3DTexture9> {
+// Also answers IWinapiDeferredContents (common/deferred_contents.h): its
+// contents may come from a producer run at their first use.
+class Texture final : public ResourceBase<IDirect3DTexture9>, public IWinapiDeferredContents {
 public:
     Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
     bool Allocate();  // CPU copies; false when out of memory
+
+    // IUnknown, for both interfaces.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return ResourceBase::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return ResourceBase::Release(); }
+    HRESULT STDMETHODCALLTYPE SetContentsProducer(std::unique_ptr<winapi::ContentsProducer> producer) override;
+    // Runs a pending producer (allocating the CPU copy it writes); false when
+    // out of memory. Every path that reads or writes texels calls it first.
+    bool EnsureContents();
+    bool ContentsPending() const { return m_producer != nullptr; }
 
     DWORD STDMETHODCALLTYPE GetLevelCount() override { return m_levels; }
     void STDMETHODCALLTYPE GenerateMipSubLevels() override;
@@ -218,6 +231,9 @@ private:
     bool RestoreCpuCopy();
     bool m_lockWrites[kMaxLevels] = {};
     RECT m_lockRect[kMaxLevels] = {};
+    // Makes the contents at their first use; the CPU copy is not allocated
+    // while it waits.
+    std::unique_ptr<winapi::ContentsProducer> m_producer;
 
 protected:
     ~Texture() override;

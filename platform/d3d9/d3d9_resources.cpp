@@ -3,6 +3,13 @@
 // passed on to the back end's copy at UnlockRect. A managed texture's CPU
 // copy may be dropped once the back end holds it, and is read back from the
 // back end at the next LockRect or GenerateMipSubLevels.
+//
+// A texture may be given a contents producer (common/deferred_contents.h).
+// On a back end that draws pixels it runs at once, so the texture is filled
+// and handed over exactly as if its maker had written it. On one that draws
+// nothing it waits, with no CPU copy allocated, until LockRect or
+// GenerateMipSubLevels first needs the texels; a texture released before
+// then never makes them.
 #include "d3d9_device.h"
 
 #include <new>
@@ -148,8 +155,43 @@ bool Texture::Allocate() {
 
 Texture::~Texture() { OwnerDevice()->ReleaseBackendCopy(*this); }
 
+HRESULT Texture::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv && riid == IID_IWinapiDeferredContents) {
+        *ppv = static_cast<IWinapiDeferredContents*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return ResourceBase::QueryInterface(riid, ppv);
+}
+
+HRESULT Texture::SetContentsProducer(std::unique_ptr<winapi::ContentsProducer> producer) {
+    if (!producer) return E_POINTER;
+    if (m_producer || m_levelsWritten || m_dropped || m_readBack) return D3DERR_INVALIDCALL;
+    for (UINT l = 0; l < m_levels; ++l)
+        if (m_locked[l]) return D3DERR_INVALIDCALL;
+    if (OwnerDevice()->GetBackend()->DrawsPixels()) return producer->Produce(this);
+    m_producer = std::move(producer);
+    for (UINT l = 0; l < m_levels; ++l) m_data[l].reset();
+    return S_OK;
+}
+
+bool Texture::EnsureContents() {
+    if (!m_producer) return true;
+    if (!Allocate()) {
+        for (UINT l = 0; l < m_levels; ++l) m_data[l].reset();
+        return false;  // still pending: a later use tries again
+    }
+    // Out of the slot first: the producer locks this texture.
+    std::unique_ptr<winapi::ContentsProducer> producer = std::move(m_producer);
+    const HRESULT hr = producer->Produce(this);
+    if (FAILED(hr))
+        fprintf(stderr, "d3d9: a texture's contents could not be made (0x%08lX); levels not written read as zero\n",
+                (unsigned long)hr);
+    return true;
+}
+
 void Texture::DropCpuCopy() {
-    if (m_dropped || m_readBack || m_pool != D3DPOOL_MANAGED || !gpu) return;
+    if (m_dropped || m_readBack || m_producer || m_pool != D3DPOOL_MANAGED || !gpu) return;
     for (UINT l = 0; l < m_levels; ++l)
         if (m_locked[l]) return;
     for (UINT l = 0; l < m_levels; ++l) m_data[l].reset();
@@ -193,7 +235,7 @@ HRESULT Texture::LockRect(UINT Level, D3DLOCKED_RECT* pLockedRect, CONST RECT* p
     pLockedRect->pBits = nullptr;
     pLockedRect->Pitch = 0;
     if (Level >= m_levels || m_locked[Level]) return D3DERR_INVALIDCALL;
-    if (!RestoreCpuCopy()) return E_OUTOFMEMORY;
+    if (!EnsureContents() || !RestoreCpuCopy()) return E_OUTOFMEMORY;
     RECT area = {0, 0, (LONG)LevelWidth(Level), (LONG)LevelHeight(Level)};
     if (pRect) {
         if (pRect->left < 0 || pRect->top < 0 || pRect->right > area.right || pRect->bottom > area.bottom ||
@@ -225,6 +267,7 @@ HRESULT Texture::UnlockRect(UINT Level) {
 // Fills every level below the top one with a 2x2 box filter of the level
 // above (the back end does it for AUTOGENMIPMAP textures).
 void Texture::GenerateMipSubLevels() {
+    if (!EnsureContents()) return;
     if (m_usage & D3DUSAGE_AUTOGENMIPMAP) {
         OwnerDevice()->TextureMipsFromTop(*this);
         return;

@@ -8,10 +8,15 @@
 // rounded up to one, and the image is scaled to it with D3DX's default
 // (triangle) filter.
 //
-// Stateless: each call reads the file, decodes it into a temporary RGBA
-// buffer, creates the texture through the public IDirect3DDevice9 interface,
-// fills every level with LockRect/UnlockRect and frees the temporaries before
-// returning. The caller owns the one reference on the texture it gets back.
+// Stateless: each call reads the file, decodes it into an RGBA buffer (so a
+// bad file fails here, at once) and creates the texture through the public
+// IDirect3DDevice9 interface. Scaling, the mip chain and the level writes
+// (LockRect/UnlockRect) are then handed to the texture as a contents
+// producer holding the decoded image (common/deferred_contents.h): a device
+// that draws runs it before this call returns, one that draws nothing when
+// the texels are first used. A texture that does not take producers is
+// filled before returning. The caller owns the one reference on the texture
+// it gets back.
 //
 // Paths are taken as Windows would take them: backslashes separate folders,
 // and a name that does not exist with the exact case given is looked up
@@ -22,12 +27,17 @@
 #include <errno.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "common/deferred_contents.h"
 
 // Images larger than this on either side are rejected as invalid data.
 #define STBI_MAX_DIMENSIONS 4096
@@ -140,13 +150,23 @@ struct Rgba {
 };
 
 // False when a JPEG holds a Huffman table (DHT) with more than 256 codes or
-// one that runs past its segment. stb_image builds such a table past the end
-// of its arrays, so these files never reach it. Walks every marker segment,
-// including those between the scans of a progressive file; anything that is
-// not a JPEG passes untouched.
-bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
-    if (n < 2 || p[0] != 0xFF || p[1] != 0xD8) return true;
-    size_t i = 2;
+// one that runs past its segment, or when a scan (SOS) decodes with a table
+// no DHT before it defined. stb_image builds such a table past the end of its
+// arrays, and decodes with an undefined one from uninitialised memory, so
+// these files never reach it. A scan needs the tables it decodes with: in a
+// baseline file both of each component's; in a progressive one the DC table
+// for a first DC scan, the AC table for an AC scan and none to refine DC.
+// Walks every marker segment, including those between the scans of a
+// progressive file; anything that is not a JPEG passes untouched. Like the
+// decoder, takes fill bytes (0xFF) before the start-of-image marker.
+bool JpegHuffmanTablesSound(const unsigned char* p, size_t n) {
+    if (n < 2 || p[0] != 0xFF) return true;
+    size_t i = 1;
+    while (i < n && p[i] == 0xFF) ++i;
+    if (i >= n || p[i] != 0xD8) return true;
+    ++i;
+    bool progressive = false;
+    unsigned defined = 0;  // bit class * 4 + id for each table a DHT has defined
     while (i + 1 < n) {
         if (p[i] != 0xFF) {  // entropy-coded data: skip to the next marker
             ++i;
@@ -171,11 +191,55 @@ bool JpegHuffmanTablesFit(const unsigned char* p, size_t n) {
                 size_t codes = 0;
                 for (size_t k = 1; k <= 16; ++k) codes += p[t + k];
                 if (codes > 256 || t + 17 + codes > end) return false;
+                if ((p[t] >> 4) <= 1 && (p[t] & 15) <= 3) defined |= 1u << ((p[t] >> 4) * 4 + (p[t] & 15));
                 t += 17 + codes;
+            }
+        } else if (m == 0xC2) {
+            progressive = true;
+        } else if (m == 0xDA && end <= n && length >= 3) {
+            const size_t count = p[i + 2];
+            if (length < 6 + 2 * count) return true;  // malformed: the decoder reports it
+            const unsigned start = p[i + 3 + 2 * count], high = p[i + 5 + 2 * count] >> 4;
+            const bool dc = !progressive || (start == 0 && high == 0), ac = !progressive || start != 0;
+            for (size_t c = 0; c < count; ++c) {
+                const unsigned tables = p[i + 4 + 2 * c], td = tables >> 4, ta = tables & 15;
+                if ((dc && td <= 3 && !(defined >> td & 1)) || (ac && ta <= 3 && !(defined >> (4 + ta) & 1)))
+                    return false;
             }
         }
         i = end;
     }
+    return true;
+}
+
+// A PNG may hold IDAT chunks with no data. stb_image copies each chunk's data
+// into a buffer it allocates at the first non-empty one, so an empty first
+// IDAT is a copy of no bytes to a null pointer: undefined, and a sanitizer
+// build stops there. Copies the file without its empty IDAT chunks into
+// `out` (the image data is the concatenation of the IDAT contents, so they
+// carry nothing) and returns true; false, with `out` untouched, for a file
+// that is not a PNG or has none. A chunk running past the end stops the walk:
+// it and what follows are kept for the decoder to judge.
+bool DropEmptyPngDataChunks(const unsigned char* p, size_t n, std::vector<unsigned char>* out) {
+    static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (n < 8 || memcmp(p, kSignature, 8) != 0) return false;
+    auto walk = [&](bool copy) {
+        size_t i = 8;
+        bool found = false;
+        while (i + 12 <= n) {
+            const size_t length = (size_t(p[i]) << 24) | (size_t(p[i + 1]) << 16) | (size_t(p[i + 2]) << 8) | p[i + 3];
+            if (length > n - i - 12) break;
+            const bool empty = length == 0 && memcmp(p + i + 4, "IDAT", 4) == 0;
+            found = found || empty;
+            if (copy && !empty) out->insert(out->end(), p + i, p + i + 12 + length);
+            i += 12 + length;
+        }
+        if (copy) out->insert(out->end(), p + i, p + n);
+        return found;
+    };
+    if (!walk(false)) return false;
+    out->assign(p, p + 8);
+    walk(true);
     return true;
 }
 
@@ -199,25 +263,42 @@ Rgba BoxMean(Sum r, Sum g, Sum b, Sum a, Sum pr, Sum pg, Sum pb, Sum n) {
 
 // Downsample's step from one power-of-two level to the next: the same sums
 // over each 2x2 block (2x1 or 1x2 where a side is already 1), in 32 bits.
+// A block of opaque texels takes a shortcut with the same result: there
+// every alpha-weighted sum is 255 times the plain one and a = 255 * n, so
+// (255 * r + a / 2) / a is (r + n / 2) / n, and n is 1, 2 or 4.
 void HalveBox(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
     const UINT nx = sw / dw, ny = sh / dh;  // texels per block on each axis: 1 or 2
+    const uint32_t n = nx * ny, shift = n == 4 ? 2 : n == 2 ? 1 : 0;
+    const Rgba* in = src.data();
+    Rgba* out = dst->data();
     for (UINT y = 0; y < dh; ++y) {
-        for (UINT x = 0; x < dw; ++x) {
-            uint32_t r = 0, g = 0, b = 0, a = 0, pr = 0, pg = 0, pb = 0;
-            for (UINT yy = 0; yy < ny; ++yy) {
-                const Rgba* row = &src[static_cast<size_t>(y * ny + yy) * sw + x * nx];
-                for (UINT xx = 0; xx < nx; ++xx) {
-                    const Rgba& t = row[xx];
-                    r += t.r;
-                    g += t.g;
-                    b += t.b;
-                    a += t.a;
-                    pr += static_cast<uint32_t>(t.r) * t.a;
-                    pg += static_cast<uint32_t>(t.g) * t.a;
-                    pb += static_cast<uint32_t>(t.b) * t.a;
-                }
+        const Rgba* top = in + static_cast<size_t>(y * ny) * sw;
+        const Rgba* bottom = top + (ny == 2 ? sw : 0);
+        for (UINT x = 0; x < dw; ++x, ++out) {
+            const Rgba* block[4] = {top + x * nx, top + x * nx + 1, bottom + x * nx, bottom + x * nx + 1};
+            const Rgba* const* texels = block;
+            const Rgba* column[2] = {block[0], block[2]};
+            if (nx == 1) texels = column;  // a row of single texels: the first texel of each row
+            uint32_t r = 0, g = 0, b = 0, a = 0;
+            for (uint32_t k = 0; k < n; ++k) {
+                r += texels[k]->r;
+                g += texels[k]->g;
+                b += texels[k]->b;
+                a += texels[k]->a;
             }
-            (*dst)[static_cast<size_t>(y) * dw + x] = BoxMean<uint32_t>(r, g, b, a, pr, pg, pb, nx * ny);
+            if (a == 255 * n) {
+                *out = Rgba{static_cast<unsigned char>((r + n / 2) >> shift),
+                            static_cast<unsigned char>((g + n / 2) >> shift),
+                            static_cast<unsigned char>((b + n / 2) >> shift), 255};
+                continue;
+            }
+            uint32_t pr = 0, pg = 0, pb = 0;
+            for (uint32_t k = 0; k < n; ++k) {
+                pr += static_cast<uint32_t>(texels[k]->r) * texels[k]->a;
+                pg += static_cast<uint32_t>(texels[k]->g) * texels[k]->a;
+                pb += static_cast<uint32_t>(texels[k]->b) * texels[k]->a;
+            }
+            *out = BoxMean<uint32_t>(r, g, b, a, pr, pg, pb, n);
         }
     }
 }
@@ -407,6 +488,50 @@ HRESULT UploadLevel(IDirect3DTexture9* tex, UINT level, const std::vector<Rgba>&
     return tex->UnlockRect(level);
 }
 
+// Fills every level of `tex` from the decoded (w x h) image. Level 0 is the
+// image scaled to the texture's size (its sides rounded up to powers of two);
+// each further level is the previous one box-filtered to the size the
+// texture reports for that level.
+HRESULT FillLevels(IDirect3DTexture9* tex, std::vector<Rgba> level, UINT w, UINT h) {
+    UINT cw = RoundUpToPowerOfTwo(w), ch = RoundUpToPowerOfTwo(h);
+    std::vector<Rgba> next;
+    if (cw != w || ch != h) {
+        ResampleTriangle(level, w, h, &next, cw, ch);
+        level.swap(next);
+    }
+    HRESULT hr = D3D_OK;
+    const DWORD levels = tex->GetLevelCount();
+    for (DWORD i = 0; i < (levels ? levels : 1); ++i) {
+        D3DSURFACE_DESC desc;
+        hr = tex->GetLevelDesc(i, &desc);
+        if (FAILED(hr)) break;
+        if (desc.Width != cw || desc.Height != ch) {
+            if (desc.Width == 0 || desc.Height == 0) {
+                hr = D3DERR_INVALIDCALL;
+                break;
+            }
+            Downsample(level, cw, ch, &next, desc.Width, desc.Height);
+            level.swap(next);
+            cw = desc.Width;
+            ch = desc.Height;
+        }
+        hr = UploadLevel(tex, i, level, cw, ch);
+        if (FAILED(hr)) break;
+    }
+    return hr;
+}
+
+// FillLevels kept for later: holds the decoded image until the texture runs it.
+class ImageLevels final : public winapi::ContentsProducer {
+public:
+    ImageLevels(std::vector<Rgba> image, UINT w, UINT h) : m_image(std::move(image)), m_w(w), m_h(h) {}
+    HRESULT Produce(IDirect3DTexture9* texture) override { return FillLevels(texture, std::move(m_image), m_w, m_h); }
+
+private:
+    std::vector<Rgba> m_image;
+    UINT m_w, m_h;
+};
+
 }  // namespace
 
 HRESULT WINAPI D3DXCreateTextureFromFileA(LPDIRECT3DDEVICE9 pDevice, LPCSTR pSrcFile, LPDIRECT3DTEXTURE9* ppTexture) {
@@ -426,10 +551,15 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
     if (!pDevice || !pSrcData || !ppTexture || SrcDataSize == 0) return D3DERR_INVALIDCALL;
     if (SrcDataSize > static_cast<UINT>(kMaxImageFileBytes)) return D3DXERR_INVALIDDATA;
     const stbi_uc* data = static_cast<const stbi_uc*>(pSrcData);
-    const int size = static_cast<int>(SrcDataSize);
+    int size = static_cast<int>(SrcDataSize);
 
     int w = 0, h = 0, comp = 0;
-    if (!JpegHuffmanTablesFit(data, SrcDataSize)) return D3DXERR_INVALIDDATA;
+    if (!JpegHuffmanTablesSound(data, SrcDataSize)) return D3DXERR_INVALIDDATA;
+    std::vector<unsigned char> cleaned;
+    if (DropEmptyPngDataChunks(data, SrcDataSize, &cleaned)) {
+        data = cleaned.data();
+        size = static_cast<int>(cleaned.size());
+    }
     if (!stbi_info_from_memory(data, size, &w, &h, &comp) || w <= 0 || h <= 0 ||
         static_cast<long long>(w) * h > kMaxImagePixels) {
         return D3DXERR_INVALIDDATA;
@@ -439,39 +569,25 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
         if (pixels) stbi_image_free(pixels);
         return D3DXERR_INVALIDDATA;
     }
-    std::vector<Rgba> level(reinterpret_cast<Rgba*>(pixels),
+    std::vector<Rgba> image(reinterpret_cast<Rgba*>(pixels),
                             reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
     stbi_image_free(pixels);
 
-    // Level 0 is the image scaled to powers of two; each further level is the
-    // previous one box-filtered to the size the texture reports for that level.
-    UINT cw = RoundUpToPowerOfTwo(static_cast<UINT>(w)), ch = RoundUpToPowerOfTwo(static_cast<UINT>(h));
-    std::vector<Rgba> next;
-    if (cw != static_cast<UINT>(w) || ch != static_cast<UINT>(h)) {
-        ResampleTriangle(level, static_cast<UINT>(w), static_cast<UINT>(h), &next, cw, ch);
-        level.swap(next);
-    }
     IDirect3DTexture9* tex = NULL;
-    HRESULT hr = pDevice->CreateTexture(cw, ch, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, NULL);
+    HRESULT hr =
+        pDevice->CreateTexture(RoundUpToPowerOfTwo(static_cast<UINT>(w)), RoundUpToPowerOfTwo(static_cast<UINT>(h)), 0,
+                               0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, NULL);
     if (FAILED(hr) || !tex) return FAILED(hr) ? hr : E_FAIL;
 
-    const DWORD levels = tex->GetLevelCount();
-    for (DWORD i = 0; i < (levels ? levels : 1); ++i) {
-        D3DSURFACE_DESC desc;
-        hr = tex->GetLevelDesc(i, &desc);
-        if (FAILED(hr)) break;
-        if (desc.Width != cw || desc.Height != ch) {
-            if (desc.Width == 0 || desc.Height == 0) {
-                hr = D3DERR_INVALIDCALL;
-                break;
-            }
-            Downsample(level, cw, ch, &next, desc.Width, desc.Height);
-            level.swap(next);
-            cw = desc.Width;
-            ch = desc.Height;
-        }
-        hr = UploadLevel(tex, i, level, cw, ch);
-        if (FAILED(hr)) break;
+    // Our textures take the rest of the work and do it when the texels are
+    // first needed (at once on a device that draws); any other is filled now.
+    IWinapiDeferredContents* deferred = NULL;
+    if (SUCCEEDED(tex->QueryInterface(IID_IWinapiDeferredContents, reinterpret_cast<void**>(&deferred))) && deferred) {
+        hr = deferred->SetContentsProducer(std::unique_ptr<winapi::ContentsProducer>(
+            new ImageLevels(std::move(image), static_cast<UINT>(w), static_cast<UINT>(h))));
+        deferred->Release();
+    } else {
+        hr = FillLevels(tex, std::move(image), static_cast<UINT>(w), static_cast<UINT>(h));
     }
     if (FAILED(hr)) {
         tex->Release();

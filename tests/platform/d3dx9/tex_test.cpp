@@ -49,14 +49,18 @@ protected:
         return dir + name;
     }
     // Loads `path`; what the texture holds (no levels when none was made).
-    Loaded Load(const std::string& path, HRESULT expect = D3D_OK) {
+    Loaded Load(const std::string& path, HRESULT expect = D3D_OK) { return LoadOn(device, path, expect); }
+    // The same on `on`, with GenerateMipSubLevels called before the first lock
+    // when `generate` is set.
+    Loaded LoadOn(IDirect3DDevice9* on, const std::string& path, HRESULT expect, bool generate = false) {
         Loaded out;
         IDirect3DTexture9* tex = reinterpret_cast<IDirect3DTexture9*>(1);
-        EXPECT_EQ(D3DXCreateTextureFromFileA(device, path.c_str(), &tex), expect) << path;
+        EXPECT_EQ(D3DXCreateTextureFromFileA(on, path.c_str(), &tex), expect) << path;
         if (FAILED(expect)) {
             EXPECT_EQ(tex, nullptr) << path;
         }
         if (!tex || FAILED(expect)) return out;
+        if (generate) tex->GenerateMipSubLevels();
         for (UINT l = 0; l < tex->GetLevelCount(); ++l) {
             D3DSURFACE_DESC desc;
             D3DLOCKED_RECT lr;
@@ -153,8 +157,9 @@ TEST_F(TextureFiles, JpegLoadsPathsAreFoundAsOnWindowsOtherFormatsDoNot) {
 }
 
 // Found by fuzz_texture: a Huffman table of more than 256 codes made the
-// decoder write past its tables (a sanitizer build stops there).
-TEST_F(TextureFiles, JpegWithAnOversizedHuffmanTableIsInvalidData) {
+// decoder write past its tables, and a scan using a table never defined made
+// it read uninitialised ones (a sanitizer build stops at both).
+TEST_F(TextureFiles, JpegWithAnOversizedOrMissingHuffmanTableIsInvalidData) {
     Rgba img;
     for (int i = 0; i < 8 * 8; ++i) img.insert(img.end(), {200, 40, 90, 255});
     ASSERT_TRUE(stbi_write_jpg((dir + "ok.jpg").c_str(), 8, 8, 4, img.data(), 90));
@@ -169,10 +174,49 @@ TEST_F(TextureFiles, JpegWithAnOversizedHuffmanTableIsInvalidData) {
     std::string bad = bytes;
     for (size_t k = 0; k < 16; ++k) bad[dht + 5 + k] = '\x20';  // 512 codes
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
+    // The decoder takes fill bytes before the start of the image: so does the check.
+    bad = "\xFF\xFF" + bad;
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
     bad = bytes;
     bad[dht + 5 + 15] = '\xC8';  // 200 more codes than the segment holds
     EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
     EXPECT_EQ(tex, nullptr);
+    // A scan whose first component decodes with tables 2 (the file defines 0 and 1).
+    const size_t sos = bytes.find("\xFF\xDA");
+    ASSERT_NE(sos, std::string::npos);
+    bad = bytes;
+    bad[sos + 6] = '\x22';
+    EXPECT_EQ(D3DXCreateTextureFromFileInMemory(device, bad.data(), (UINT)bad.size(), &tex), D3DXERR_INVALIDDATA);
+    const std::string filled = "\xFF" + bytes;
+    ASSERT_EQ(D3DXCreateTextureFromFileInMemory(device, filled.data(), (UINT)filled.size(), &tex), D3D_OK);
+    tex->Release();
+}
+
+// Found by fuzz_texture: an IDAT chunk with no data before the first one with
+// data made the decoder copy zero bytes to a null pointer (a sanitizer build
+// stops there). Such a file is valid and loads as it does without them.
+TEST_F(TextureFiles, PngWithEmptyDataChunksLoadsAsWithout) {
+    Rgba img;
+    for (int i = 0; i < 6; ++i) img.insert(img.end(), {uint8_t(40 * i), 90, uint8_t(250 - 30 * i), 255});
+    const std::string path = Png("plain.png", 3, 2, img);
+    std::string bytes(4096, '\0');
+    FILE* f = fopen(path.c_str(), "rb");
+    bytes.resize(fread(&bytes[0], 1, bytes.size(), f));
+    fclose(f);
+    const size_t idat = bytes.find("IDAT");
+    ASSERT_NE(idat, std::string::npos);
+    const std::string empty("\0\0\0\0IDAT\x35\xAF\x06\x1E", 12);
+    bytes.insert(idat - 4, empty + empty);  // two before the chunk with the data
+    const size_t end = bytes.find("IEND");
+    ASSERT_NE(end, std::string::npos);
+    bytes.insert(end - 4, empty);  // one after the data too
+    f = fopen((dir + "empty.png").c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+    const Loaded t = Load(dir + "empty.png");
+    ASSERT_EQ(t.level.size(), 3u);  // 4x2, 2x1, 1x1
+    EXPECT_EQ(t.level[0].texels, Load(path).level[0].texels);
+    EXPECT_EQ(t.Texel(0, 0, 0), Argb(&img[0]));
 }
 
 TEST_F(TextureFiles, SidesAndPixelCountsAreCapped) {
@@ -227,6 +271,46 @@ TEST_F(TextureFiles, FailuresReturnAnErrorAndNoTexture) {
     EXPECT_EQ(D3DXCreateTextureFromFileA(NULL, good.c_str(), &tex), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateTextureFromFileA(device, NULL, &tex), D3DERR_INVALIDCALL);
     EXPECT_EQ(D3DXCreateTextureFromFileA(device, good.c_str(), NULL), D3DERR_INVALIDCALL);
+}
+
+// The null device makes a texture's levels only when they are first used;
+// the bytes must be those the drawing device makes at once, and a bad file
+// must fail at create time with the same result on both.
+TEST_F(TextureFiles, NullDeviceGivesTheDrawingDevicesBytesAndErrors) {
+    testsupport::TestDevice gl;
+    if (!gl.Open(64, 64, testsupport::Drawing::kPixels)) SKIP_OR_FAIL_IN_CI() << gl.Why();
+    Rgba img;  // 37x21, a third of it clear with colours that differ
+    for (int i = 0; i < 37 * 21; ++i)
+        img.insert(img.end(), {uint8_t(i * 7), uint8_t(i / 37 * 12), uint8_t(255 - i % 37 * 6),
+                               uint8_t(i % 3 == 0 ? 0 : 60 + i % 190)});
+    const std::string odd = Png("odd.png", 37, 21, img);
+    ASSERT_TRUE(stbi_write_jpg((dir + "p.jpg").c_str(), 37, 21, 4, img.data(), 90));
+    for (const std::string& path : {odd, dir + "p.jpg"}) {
+        for (bool generate : {false, true}) {
+            const Loaded null = LoadOn(device, path, D3D_OK, generate);
+            const Loaded drawn = LoadOn(gl.Device(), path, D3D_OK, generate);
+            ASSERT_EQ(null.level.size(), 7u) << path << ": 64x32 down to 1x1";
+            ASSERT_EQ(drawn.level.size(), null.level.size()) << path;
+            for (size_t l = 0; l < null.level.size(); ++l)
+                EXPECT_EQ(null.level[l].texels, drawn.level[l].texels) << path << " level " << l << " " << generate;
+        }
+    }
+    // Not left at zero: an opaque texel of the image at a corner of level 0.
+    EXPECT_EQ(Load(odd).Texel(0, 63, 31), Argb(&img[(37 * 21 - 1) * 4]));
+
+    std::string bytes(1 << 16, '\0');
+    FILE* f = fopen(odd.c_str(), "rb");
+    bytes.resize(fread(&bytes[0], 1, bytes.size(), f));
+    fclose(f);
+    f = fopen((dir + "cut.png").c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size() - 20, f);
+    fclose(f);
+    ASSERT_TRUE(stbi_write_bmp((dir + "a.bmp").c_str(), 4, 4, 4, img.data()));
+    for (IDirect3DDevice9* on : {device, gl.Device()}) {
+        LoadOn(on, dir + "cut.png", D3DXERR_INVALIDDATA);
+        LoadOn(on, dir + "a.bmp", D3DXERR_INVALIDDATA);
+        LoadOn(on, dir + "none.png", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    }
 }
 
 }  // namespace

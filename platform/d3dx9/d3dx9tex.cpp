@@ -32,8 +32,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -378,8 +381,10 @@ std::vector<Span> AxisSpans(UINT s, UINT d) {
 // working memory is a few rows, not a whole image of sums. The plain colour
 // sums matter only where no covered texel has any alpha; they are worked out
 // for those texels alone, in the same order of operations.
-void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
-    const std::vector<Span> xs = AxisSpans(sw, dw), ys = AxisSpans(sh, dh);
+// ResampleRows makes target rows [y0, y1) into `dst` (already dw x dh); each
+// row depends on the source alone, so parts can be made on separate threads.
+void ResampleRows(const std::vector<Rgba>& src, UINT sw, const std::vector<Span>& xs, const std::vector<Span>& ys,
+                  Rgba* dst, UINT dw, UINT y0, UINT y1) {
     // Per texel: alpha-weighted colour and alpha.
     struct Sum {
         double pr, pg, pb, a;
@@ -429,9 +434,8 @@ void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vecto
         }
     };
     std::vector<Sum> acc(dw);
-    dst->resize(static_cast<size_t>(dw) * dh);
     auto channel = [](double v) { return static_cast<unsigned char>(std::min(255.0, std::max(0.0, v + 0.5))); };
-    for (UINT y = 0; y < dh; ++y) {
+    for (UINT y = y0; y < y1; ++y) {
         const Span& span = ys[y];
         std::fill(acc.begin(), acc.end(), Sum{0, 0, 0, 0});
         for (size_t k = 0; k < span.weights.size(); ++k) {
@@ -461,9 +465,33 @@ void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vecto
                 out.b = channel(b);
             }
             out.a = channel(sum.a);
-            (*dst)[static_cast<size_t>(y) * dw + x] = out;
+            dst[static_cast<size_t>(y) * dw + x] = out;
         }
     }
+}
+
+// Target texels from which the resample's lower half is made on a second
+// thread (the game's full-screen pictures: 2048x1024 each).
+const size_t kResampleSplitTexels = 256 * 1024;
+
+void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
+    const std::vector<Span> xs = AxisSpans(sw, dw), ys = AxisSpans(sh, dh);
+    dst->resize(static_cast<size_t>(dw) * dh);
+    Rgba* out = dst->data();
+    if (static_cast<size_t>(dw) * dh >= kResampleSplitTexels && dh >= 2 && std::thread::hardware_concurrency() >= 2) {
+        const UINT half = dh / 2;
+        std::thread lower;
+        try {
+            lower = std::thread(ResampleRows, std::cref(src), sw, std::cref(xs), std::cref(ys), out, dw, half, dh);
+        } catch (const std::system_error&) {  // no thread to be had: all on this one
+            ResampleRows(src, sw, xs, ys, out, dw, 0, dh);
+            return;
+        }
+        ResampleRows(src, sw, xs, ys, out, dw, 0, half);
+        lower.join();
+        return;
+    }
+    ResampleRows(src, sw, xs, ys, out, dw, 0, dh);
 }
 
 // Writes an RGBA image into one locked A8R8G8B8 level (bytes B, G, R, A).

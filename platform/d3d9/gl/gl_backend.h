@@ -16,14 +16,68 @@
 // resources' GL objects), gl_stream.cpp (buffers, rings, texture uploads),
 // gl_state.cpp (state and programs), gl_draw.cpp (the draw), gl_shaders.cpp
 // (generated GLSL), gl_exact.cpp (shortcuts that keep every pixel: nearest
-// sampling for one-to-one quads, no blending for opaque draws).
+// sampling for one-to-one quads, no blending for opaque draws), gl_prefix.cpp
+// (a frame's first draws, unchanged since the last frames, copied back
+// instead of drawn).
 #pragma once
 
 #include <epoxy/gl.h>
+#include <string.h>
+
+#include <vector>
 
 #include "d3d9/d3d9_state.h"
 
 namespace d3d9 {
+
+// Calls `fn(vertex bytes)` for every vertex the draw reads, in the order it
+// reads them; false when it reads more than `maxVertices`, when they cannot
+// be read (a buffer without a CPU copy, out of range) or when `fn` says so.
+template <typename Fn>
+bool ForEachDrawVertex(const DrawCall& call, UINT maxVertices, Fn fn) {
+    if (call.count == 0 || call.count > maxVertices) return false;
+    const uint8_t* vertices;
+    if (call.userVertices) {
+        vertices = static_cast<const uint8_t*>(call.userVertices);
+    } else {
+        if (!call.buffer || !call.buffer->store.data) return false;
+        vertices = call.buffer->store.data.get() + call.offset;
+    }
+    const uint8_t* indices = nullptr;
+    bool wide = false;
+    if (call.indexed) {
+        if (call.userIndices) {
+            indices = static_cast<const uint8_t*>(call.userIndices);
+            wide = call.wideIndices;
+        } else {
+            if (!call.indices || !call.indices->store.data) return false;
+            wide = call.indices->IndexSize() == 4;
+            const size_t begin = (size_t)call.startIndex * (wide ? 4 : 2);
+            if (begin + (size_t)call.count * (wide ? 4 : 2) > call.indices->store.size) return false;
+            indices = call.indices->store.data.get() + begin;
+        }
+    }
+    for (UINT i = 0; i < call.count; ++i) {
+        INT64 vertex;
+        if (!call.indexed) {
+            vertex = (INT64)call.firstVertex + i;
+        } else if (wide) {
+            uint32_t v;
+            memcpy(&v, indices + (size_t)i * 4, 4);
+            vertex = (INT64)v + call.baseVertex;
+        } else {
+            uint16_t v;
+            memcpy(&v, indices + (size_t)i * 2, 2);
+            vertex = (INT64)v + call.baseVertex;
+        }
+        if (vertex < 0) return false;
+        if (call.userVertices ? ((UINT64)vertex + 1) * call.stride > call.userBytes
+                              : (UINT64)vertex >= call.streamVertices)
+            return false;
+        if (!fn(vertices + (size_t)vertex * call.stride)) return false;
+    }
+    return true;
+}
 
 // One compiled fixed-function program and the uniform data it last received.
 struct Program {
@@ -80,6 +134,34 @@ private:
     };
 
     // Where a draw's vertices are in GL.
+    // What decides a recorded draw's pixels (gl_prefix.cpp), as plain bytes:
+    // zeroed, then filled, so that two records compare with memcmp.
+    struct PrefixKey {
+        D3DPRIMITIVETYPE type;
+        UINT primitives, count, stride;
+        int texSet;
+        VertexLayout layout;
+        ShaderConfig config;
+        DWORD fvf;
+        D3DVIEWPORT9 viewport;
+        DWORD rs[kRenderStateCount];
+        DWORD samp[kSamplers][kSamplerStateCount];
+        DWORD tss[kStages][kStageStateCount];
+        Texture* textures[kSamplers];
+        GLuint texture0;
+    };
+    struct PrefixDraw {
+        PrefixKey key;
+        std::vector<uint8_t> vertices;  // as the draw read them, drawn without indices
+    };
+    struct PrefixClearRecord {
+        DWORD flags;
+        D3DCOLOR color;
+        float z;
+        DWORD stencil;
+    };
+    static const int kMaxPrefixDraws = 32;
+
     struct VertexSource {
         GLuint buffer = 0;
         size_t base = 0;  // byte offset of vertex 0
@@ -92,7 +174,34 @@ private:
     };
 
     // ---- gl_device.cpp ----
+    void ClearNow(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
+                  const D3DVIEWPORT9& area);
     void ApplyBackBufferBinding();
+
+    // ---- gl_draw.cpp ----
+    bool DrawNow(const DrawCall& call, const DrawState& ds);
+
+    // ---- gl_prefix.cpp ----
+    bool PrefixAllowed() const;
+    bool ClearsEverything(DWORD count, DWORD flags, const D3DVIEWPORT9& area) const;
+    // At a clear: true when the clear is held back with the draws that follow.
+    bool PrefixClear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
+                     const D3DVIEWPORT9& area);
+    // At a draw: true when the draw is held back or its pixels were copied back.
+    bool PrefixDrawTaken(const DrawCall& call, const DrawState& ds);
+    void PrefixPresent();
+    void PrefixTextureChanged(const Texture& t);
+    // Does the held clear and draws now (before anything that needs them done).
+    void FinishHeldDraws();
+    bool MakePrefixDraw(const DrawCall& call, const DrawState& ds, PrefixDraw* out) const;
+    static bool SamePrefixDraw(const PrefixDraw& a, const PrefixDraw& b);
+    void ReplayHeldDraws(int n);
+    bool MakeKeptTargets();
+    bool MakeKeptDepth();
+    void KeepPrefix(int n);
+    void DropKeptPrefix();
+    void RestoreKeptPrefix();
+    void FreeKeptTargets();
     void ApplyOrientation();
 
     // ---- gl_stream.cpp ----
@@ -177,6 +286,27 @@ private:
     DWORD m_enabledAttribs = 0;  // bit per attribute location
     GLuint m_boundElementBuffer = 0;
     GLuint m_boundTexture0 = 0;
+
+    // The kept prefix (gl_prefix.cpp).
+    GLenum m_depthFormat = 0;       // the back buffer's depth format, for a depth copy; 0: none possible
+    bool m_prefixBroken = false;    // a copy failed: the kept prefix is off for good
+    bool m_prefixRun = false;       // after a whole clear, the draws are being recorded
+    bool m_prefixMatching = false;  // this frame has matched the records so far
+    bool m_holding = false;         // the clear and the draws matched so far are not done yet
+    int m_prefixPos = 0;            // draws of this frame's run so far
+    int m_prefixCommon = 0, m_prefixPrevCommon = 0;  // draws shared with the frame before: this frame's, the last's
+    int m_prefixLen = 0;                             // records in m_prefix
+    PrefixClearRecord m_prefixClear = {};
+    PrefixDraw m_prefix[kMaxPrefixDraws];
+    PrefixDraw m_prefixScratch;
+    int m_keptLen = 0;  // draws whose pixels m_keptFbo holds (0: none)
+    GLuint m_keptFbo = 0, m_keptColor = 0, m_keptDepth = 0;
+    bool m_keptDepthCopied = false;  // else the depth is one value everywhere:
+    float m_keptDepthValue = 1.0f;
+    State m_replayState;
+    Derived m_replayDerived = {};
+    uint64_t m_replayVersion = 1ull << 62;
+    uint64_t m_replayVersions[kUniformGroups] = {};
 };
 
 }  // namespace d3d9

@@ -94,6 +94,7 @@ GLBackend::~GLBackend() {
         if (m_fbo) glDeleteFramebuffers(1, &m_fbo);
         if (m_fboColor) glDeleteRenderbuffers(1, &m_fboColor);
         if (m_fboDepth) glDeleteRenderbuffers(1, &m_fboDepth);
+        FreeKeptTargets();
     }
     if (m_context) SDL_GL_DeleteContext((SDL_GLContext)m_context);
 }
@@ -129,11 +130,13 @@ bool GLBackend::Init(bool needOffscreen) {
             if (m_depth16) {
                 glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, m_bbWidth, m_bbHeight);
                 glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
+                m_depthFormat = GL_DEPTH_COMPONENT16;
             }
             if (!m_depth16 || glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
                 glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, 0);
                 glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, m_bbWidth, m_bbHeight);
                 glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_fboDepth);
+                m_depthFormat = GL_DEPTH24_STENCIL8;
             }
         }
         const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
@@ -143,6 +146,22 @@ bool GLBackend::Init(bool needOffscreen) {
             return false;
         }
     }
+    if (!needOffscreen && m_hasDepth) {
+        // The window's depth buffer: its format, for the kept prefix's depth copy.
+        GLint depthBits = 0, stencilBits = 0;
+        glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE,
+                                              &depthBits);
+        glGetFramebufferAttachmentParameteriv(GL_DRAW_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
+                                              &stencilBits);
+        glGetError();
+        if (depthBits == 24) m_depthFormat = stencilBits == 8 ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24;
+        if (depthBits == 16 && stencilBits == 0) m_depthFormat = GL_DEPTH_COMPONENT16;
+    }
+    // Copies of a multisampled back buffer would not be the same pixels.
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &samples);
+    m_prefixBroken = samples != 0;
+    SetDefaultState(&m_replayState, (UINT)m_bbWidth, (UINT)m_bbHeight, m_hasDepth);
     ApplyBackBufferBinding();
 
     glGenVertexArrays(1, &m_vao);
@@ -246,6 +265,12 @@ void GLBackend::Started(IDirect3DDevice9* device) {
 
 void GLBackend::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
                       const D3DVIEWPORT9& area) {
+    if (!PrefixClear(count, rects, flags, color, z, stencil, area))
+        ClearNow(count, rects, flags, color, z, stencil, area);
+}
+
+void GLBackend::ClearNow(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
+                         const D3DVIEWPORT9& area) {
     GLbitfield mask = 0;
     if (flags & D3DCLEAR_TARGET) {
         mask |= GL_COLOR_BUFFER_BIT;
@@ -286,6 +311,7 @@ void GLBackend::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
 }
 
 void GLBackend::Present() {
+    PrefixPresent();
     if (m_fbo) {
         int dw = 0, dh = 0;
         SDL_GL_GetDrawableSize(m_window, &dw, &dh);
@@ -304,6 +330,7 @@ void GLBackend::Present() {
 }
 
 bool GLBackend::ReadBack(int x, int y, int w, int h, uint32_t* out) {
+    FinishHeldDraws();
     glReadPixels(x, m_bbHeight - y - h, w, h, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, out);
     // GL rows run bottom-up; Direct3D's top-down.
     for (int r = 0; r < h / 2; ++r) {
@@ -328,6 +355,7 @@ void GLBackend::BufferGone(BufferStore& store) {
 }
 
 void GLBackend::TextureGone(Texture& texture) {
+    PrefixTextureChanged(texture);
     const GLuint name = texture.gpu;
     if (m_boundTexture0 == name) m_boundTexture0 = 0;
     glDeleteTextures(1, &name);

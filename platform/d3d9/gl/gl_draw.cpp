@@ -20,6 +20,11 @@ GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
 }  // namespace
 
 bool GLBackend::Draw(const DrawCall& call, const DrawState& ds) {
+    if (PrefixDrawTaken(call, ds)) return true;
+    return DrawNow(call, ds);
+}
+
+bool GLBackend::DrawNow(const DrawCall& call, const DrawState& ds) {
     VertexSource src;
     src.texSet = call.texSet;
     src.fvf = ds.state->fvf;

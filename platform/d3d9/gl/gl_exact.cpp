@@ -21,54 +21,6 @@ const UINT kMaxExactVertices = 64;
 
 bool IsWhole(float f) { return f == floorf(f) && fabsf(f) < 16777216.0f; }
 
-// Calls `fn(vertex bytes)` for every vertex the draw reads, up to
-// kMaxExactVertices; false when there are more or they cannot be read.
-template <typename Fn>
-bool ForEachVertex(const DrawCall& call, Fn fn) {
-    if (call.count == 0 || call.count > kMaxExactVertices) return false;
-    const uint8_t* vertices;
-    if (call.userVertices) {
-        vertices = static_cast<const uint8_t*>(call.userVertices);
-    } else {
-        if (!call.buffer || !call.buffer->store.data) return false;
-        vertices = call.buffer->store.data.get() + call.offset;
-    }
-    const uint8_t* indices = nullptr;
-    bool wide = false;
-    if (call.indexed) {
-        if (call.userIndices) {
-            indices = static_cast<const uint8_t*>(call.userIndices);
-            wide = call.wideIndices;
-        } else {
-            if (!call.indices || !call.indices->store.data) return false;
-            wide = call.indices->IndexSize() == 4;
-            const size_t begin = (size_t)call.startIndex * (wide ? 4 : 2);
-            if (begin + (size_t)call.count * (wide ? 4 : 2) > call.indices->store.size) return false;
-            indices = call.indices->store.data.get() + begin;
-        }
-    }
-    for (UINT i = 0; i < call.count; ++i) {
-        INT64 vertex;
-        if (!call.indexed) {
-            vertex = (INT64)call.firstVertex + i;
-        } else if (wide) {
-            uint32_t v;
-            memcpy(&v, indices + (size_t)i * 4, 4);
-            vertex = (INT64)v + call.baseVertex;
-        } else {
-            uint16_t v;
-            memcpy(&v, indices + (size_t)i * 2, 2);
-            vertex = (INT64)v + call.baseVertex;
-        }
-        if (vertex < 0) return false;
-        if (call.userVertices ? ((UINT64)vertex + 1) * call.stride > call.userBytes
-                              : (UINT64)vertex >= call.streamVertices)
-            return false;
-        if (!fn(vertices + (size_t)vertex * call.stride)) return false;
-    }
-    return true;
-}
-
 // An argument that reads alpha one when the texture and the diffuse colour do.
 bool KeepsAlphaOne(int arg) { return arg == D3DTA_TEXTURE || arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; }
 
@@ -92,7 +44,7 @@ bool GLBackend::MapsTexelsOneToOne(const DrawCall& call, const DrawState& ds) co
     const float w = (float)tex->LevelWidth(0), h = (float)tex->LevelHeight(0);
     bool first = true;
     float du = 0.0f, dv = 0.0f;
-    return ForEachVertex(call, [&](const uint8_t* v) {
+    return ForEachDrawVertex(call, kMaxExactVertices, [&](const uint8_t* v) {
         float pos[4], uv[2];
         memcpy(pos, v + layout.posOffset, sizeof pos);
         memcpy(uv, v + layout.texOffset[call.texSet], sizeof uv);
@@ -147,7 +99,7 @@ bool GLBackend::BlendsOpaque(const DrawCall& call, const DrawState& ds) const {
     }
     if (!c.hasDiffuse) return true;  // the diffuse colour reads opaque white
     const int at = call.layout->diffuseOffset;
-    return ForEachVertex(call, [at](const uint8_t* v) {
+    return ForEachDrawVertex(call, kMaxExactVertices, [at](const uint8_t* v) {
         D3DCOLOR color;
         memcpy(&color, v + at, sizeof color);
         return (color >> 24) == 0xff;

@@ -1,0 +1,347 @@
+// The kept prefix: a frame's first draws, when they are the same as last
+// frame's, are not drawn again; their pixels are copied back.
+//
+// Menus draw the same background, logo and pictures at the start of every
+// frame and move a few small things on top. After a clear of the whole back
+// buffer, each pretransformed draw is recorded by content (its vertices in
+// the order it reads them, every render, sampler and stage state, the
+// viewport, the vertex layout, the texture) and compared with the draw at the
+// same place in the previous frame. Once three frames in a row share their
+// clear and first n draws, the back buffer after those n draws is copied
+// aside: the colour, and the depth as one value when it is the same
+// everywhere (it is copied too when it is not). A later frame whose clear and
+// first n draws match again leaves them undone and copies the pixels back:
+// the same bytes, for one copy instead of n filtered, blended draws.
+//
+// While a frame's first draws are being matched they are held back; anything
+// that needs them done (a draw that differs, a read-back, a present, a
+// texture rewritten, another clear) first replays the clear and the held
+// draws from their records, through the same draw code as any other draw.
+// A texture that is rewritten or destroyed ends the records at its first use,
+// and drops the copy when the copy holds its pixels.
+//
+// State (members of GLBackend, gl_backend.h): the records of the latest
+// frame's first draws and the clear before them, how far this frame has
+// matched them, the length of the kept copy and its framebuffer. Lifetime of
+// the back end. Off in fill-floor mode and while the drawing shortcuts are off.
+#include "gl_backend.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+namespace d3d9 {
+
+namespace {
+
+// Larger draws are not recorded (and end the frame's run of records).
+const UINT kMaxPrefixVertices = 64;
+
+}  // namespace
+
+bool GLBackend::PrefixAllowed() const { return !m_floor && !m_prefixBroken && DrawShortcutsAllowed(); }
+
+// A clear that leaves nothing of the previous frame: the whole back buffer,
+// every buffer it has.
+bool GLBackend::ClearsEverything(DWORD count, DWORD flags, const D3DVIEWPORT9& area) const {
+    if (count != 0 || !(flags & D3DCLEAR_TARGET)) return false;
+    if (m_hasDepth && !(flags & D3DCLEAR_ZBUFFER)) return false;
+    return area.X == 0 && area.Y == 0 && (int)area.Width == m_bbWidth && (int)area.Height == m_bbHeight;
+}
+
+bool GLBackend::PrefixClear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
+                            const D3DVIEWPORT9& area) {
+    FinishHeldDraws();
+    m_prefixRun = false;
+    if (!PrefixAllowed() || !ClearsEverything(count, flags, area)) return false;
+    PrefixClearRecord c;
+    memset(&c, 0, sizeof c);
+    c.flags = flags;
+    c.color = color;
+    c.z = z;
+    c.stencil = stencil;
+    m_prefixRun = true;
+    m_prefixPos = 0;
+    m_prefixPrevCommon = m_prefixCommon;
+    m_prefixCommon = 0;
+    m_prefixMatching = m_prefixLen > 0 && memcmp(&c, &m_prefixClear, sizeof c) == 0;
+    if (!m_prefixMatching) {
+        DropKeptPrefix();
+        m_prefixClear = c;
+        m_prefixLen = 0;
+        m_prefixPrevCommon = 0;
+        return false;
+    }
+    if (m_keptLen == 0) return false;
+    m_holding = true;  // the clear waits with the draws that follow
+    return true;
+}
+
+// Fills `out` with what decides the draw's pixels; false when the draw is not
+// one that is recorded.
+bool GLBackend::MakePrefixDraw(const DrawCall& call, const DrawState& ds, PrefixDraw* out) const {
+    const State& s = *ds.state;
+    if (!call.layout->rhw || call.count == 0 || call.count > kMaxPrefixVertices) return false;
+    if (ds.config.sampleTexture && (!s.textures[0] || !s.textures[0]->gpu))
+        return false;  // its GL copy comes with the draw
+    PrefixKey& k = out->key;
+    memset(static_cast<void*>(&k), 0, sizeof k);  // padding included
+    k.type = call.type;
+    k.primitives = call.primitives;
+    k.count = call.count;
+    k.texSet = call.texSet;
+    k.stride = call.stride;
+    memcpy(&k.layout, call.layout, sizeof k.layout);
+    k.config = ds.config;
+    k.fvf = s.fvf;
+    k.viewport = s.viewport;
+    memcpy(k.rs, s.rs, sizeof k.rs);
+    memcpy(k.samp, s.samp, sizeof k.samp);
+    memcpy(k.tss, s.tss, sizeof k.tss);
+    memcpy(k.textures, s.textures, sizeof k.textures);
+    k.texture0 = s.textures[0] ? s.textures[0]->gpu : 0;
+    // The vertices in the order the draw reads them: drawn without indices
+    // they make the same primitives from the same values.
+    out->vertices.resize((size_t)call.count * call.stride);
+    uint8_t* dst = out->vertices.data();
+    return ForEachDrawVertex(call, kMaxPrefixVertices, [&](const uint8_t* v) {
+        memcpy(dst, v, call.stride);
+        dst += call.stride;
+        return true;
+    });
+}
+
+bool GLBackend::SamePrefixDraw(const PrefixDraw& a, const PrefixDraw& b) {
+    return memcmp(&a.key, &b.key, sizeof a.key) == 0 && a.vertices == b.vertices;
+}
+
+bool GLBackend::PrefixDrawTaken(const DrawCall& call, const DrawState& ds) {
+    if (!m_prefixRun) return false;
+    if (!PrefixAllowed()) {
+        FinishHeldDraws();
+        m_prefixRun = false;
+        return false;
+    }
+    const int n = m_prefixPos;
+    const bool recorded = n < kMaxPrefixDraws && MakePrefixDraw(call, ds, &m_prefixScratch);
+    const bool same = recorded && m_prefixMatching && n < m_prefixLen && SamePrefixDraw(m_prefixScratch, m_prefix[n]);
+    if (m_holding) {
+        if (same) {
+            m_prefixPos = m_prefixCommon = n + 1;
+            if (m_prefixPos == m_keptLen) RestoreKeptPrefix();
+            return true;
+        }
+        // This frame leaves the kept draws here: do the first n, and keep those.
+        ReplayHeldDraws(n);
+        if (n > 0)
+            KeepPrefix(n);
+        else
+            DropKeptPrefix();
+    }
+    if (!same) {
+        // The draws shared with the previous frame end here; keep them once
+        // the frame before shared them as well.
+        if (m_prefixMatching && n > m_keptLen && n <= m_prefixPrevCommon) KeepPrefix(n);
+        m_prefixMatching = false;
+        if (recorded) {
+            std::swap(m_prefix[n], m_prefixScratch);
+            m_prefixLen = n + 1;
+        } else {
+            m_prefixLen = n;
+            m_prefixRun = false;
+            return false;
+        }
+    } else {
+        m_prefixCommon = n + 1;
+    }
+    m_prefixPos = n + 1;
+    return false;
+}
+
+void GLBackend::PrefixPresent() {
+    if (!m_prefixRun) return;
+    const int n = m_prefixPos;
+    if (m_holding) {
+        ReplayHeldDraws(n);
+        if (n > 0)
+            KeepPrefix(n);
+        else
+            DropKeptPrefix();
+    } else if (m_prefixMatching && n > m_keptLen && n <= m_prefixPrevCommon) {
+        KeepPrefix(n);
+    }
+    m_prefixLen = n;
+    m_prefixRun = false;
+}
+
+void GLBackend::FinishHeldDraws() {
+    if (!m_holding) return;
+    ReplayHeldDraws(m_prefixPos);
+    m_prefixRun = false;  // what follows is not recorded
+}
+
+// Does the held clear and the first n recorded draws, as they would have been.
+void GLBackend::ReplayHeldDraws(int n) {
+    m_holding = false;
+    const PrefixClearRecord& c = m_prefixClear;
+    D3DVIEWPORT9 all = {0, 0, (DWORD)m_bbWidth, (DWORD)m_bbHeight, 0.0f, 1.0f};
+    ClearNow(0, nullptr, c.flags, c.color, c.z, c.stencil, all);
+    for (int i = 0; i < n; ++i) {
+        const PrefixKey& k = m_prefix[i].key;
+        State& s = m_replayState;
+        memcpy(s.rs, k.rs, sizeof s.rs);
+        memcpy(s.samp, k.samp, sizeof s.samp);
+        memcpy(s.tss, k.tss, sizeof s.tss);
+        memcpy(s.textures, k.textures, sizeof s.textures);
+        s.viewport = k.viewport;
+        s.fvf = k.fvf;
+        DrawCall call;
+        call.type = k.type;
+        call.primitives = k.primitives;
+        call.count = k.count;
+        call.layout = &k.layout;
+        call.texSet = k.texSet;
+        call.stride = k.stride;
+        call.userVertices = m_prefix[i].vertices.data();
+        call.userBytes = m_prefix[i].vertices.size();
+        // Versions no device hands out, so every program takes this state's
+        // uniforms, and the next live draw's again.
+        ++m_replayVersion;
+        for (uint64_t& v : m_replayVersions) v = m_replayVersion;
+        DrawState ds;
+        ds.state = &s;
+        ds.dirty = kDirtyAll;
+        ds.versions = m_replayVersions;
+        ds.derived = &m_replayDerived;
+        ds.config = k.config;
+        m_glDirty = kDirtyAll;
+        DrawNow(call, ds);
+    }
+    m_glDirty = kDirtyAll;  // the live state is applied whole at the next draw
+}
+
+// Creates the framebuffer the kept pixels go to; false if the GL cannot.
+bool GLBackend::MakeKeptTargets() {
+    if (m_keptFbo) return true;
+    glGenFramebuffers(1, &m_keptFbo);
+    glGenRenderbuffers(1, &m_keptColor);
+    glBindRenderbuffer(GL_RENDERBUFFER, m_keptColor);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, m_bbWidth, m_bbHeight);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_keptFbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_keptColor);
+    const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    ApplyBackBufferBinding();
+    return ok;
+}
+
+// The depth buffer's copy, in the back buffer's own depth format (a blit
+// between depth buffers needs the same format); false without one.
+bool GLBackend::MakeKeptDepth() {
+    if (m_keptDepth) return true;
+    if (!m_depthFormat) return false;
+    glGenRenderbuffers(1, &m_keptDepth);
+    glBindRenderbuffer(GL_RENDERBUFFER, m_keptDepth);
+    glRenderbufferStorage(GL_RENDERBUFFER, m_depthFormat, m_bbWidth, m_bbHeight);
+    glBindFramebuffer(GL_FRAMEBUFFER, m_keptFbo);
+    const GLenum point = m_depthFormat == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, point, GL_RENDERBUFFER, m_keptDepth);
+    const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    ApplyBackBufferBinding();
+    return ok;
+}
+
+// Copies the back buffer aside as the pixels of the first n recorded draws.
+void GLBackend::KeepPrefix(int n) {
+    DropKeptPrefix();
+    if (!MakeKeptTargets()) {
+        m_prefixBroken = true;
+        return;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    if (!m_fbo) glReadBuffer(GL_BACK);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_keptFbo);
+    glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, m_bbWidth, m_bbHeight, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    m_keptDepthCopied = false;
+    if (m_hasDepth) {
+        // Most often the draws left one depth everywhere: then a clear gives it back.
+        std::vector<float> depth((size_t)m_bbWidth * m_bbHeight);
+        glReadPixels(0, 0, m_bbWidth, m_bbHeight, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+        const float d = depth[0];
+        bool uniform = d == 0.0f || d == 1.0f;
+        for (size_t i = 1; uniform && i < depth.size(); ++i) uniform = depth[i] == d;
+        m_keptDepthValue = d;
+        if (!uniform) {
+            if (!MakeKeptDepth()) {
+                ApplyBackBufferBinding();
+                m_prefixBroken = true;
+                return;
+            }
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_keptFbo);
+            glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, m_bbWidth, m_bbHeight, GL_DEPTH_BUFFER_BIT,
+                              GL_NEAREST);
+            m_keptDepthCopied = true;
+        }
+    }
+    ApplyBackBufferBinding();
+    if (glGetError() != GL_NO_ERROR) {
+        m_prefixBroken = true;  // never restore what may not have been copied
+        return;
+    }
+    m_keptLen = n;
+}
+
+void GLBackend::DropKeptPrefix() { m_keptLen = 0; }
+
+// The back buffer as the kept draws left it, in place of drawing them.
+void GLBackend::RestoreKeptPrefix() {
+    m_holding = false;
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_keptFbo);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_fbo);
+    if (!m_fbo) glDrawBuffer(GL_BACK);
+    GLbitfield copied = GL_COLOR_BUFFER_BIT | (m_keptDepthCopied ? GL_DEPTH_BUFFER_BIT : 0);
+    glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, m_bbWidth, m_bbHeight, copied, GL_NEAREST);
+    ApplyBackBufferBinding();
+    GLbitfield cleared = 0;
+    if (m_hasDepth && !m_keptDepthCopied) {
+        glClearDepth(m_keptDepthValue);
+        cleared |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (m_prefixClear.flags & D3DCLEAR_STENCIL) {
+        // No draw writes the stencil buffer: it holds what the clear left.
+        glClearStencil((GLint)(m_prefixClear.stencil & 0xff));
+        glStencilMask(0xff);
+        cleared |= GL_STENCIL_BUFFER_BIT;
+    }
+    if (cleared) glClear(cleared);
+    m_glDirty = kDirtyAll;
+    CountShortcutDraw(kShortcutPrefixKept);
+}
+
+// A texture's pixels change or it goes away: records that draw it, and a
+// copy holding its pixels, no longer stand for anything.
+void GLBackend::PrefixTextureChanged(const Texture& t) {
+    FinishHeldDraws();
+    for (int i = 0; i < m_prefixLen; ++i) {
+        const PrefixKey& k = m_prefix[i].key;
+        bool uses = false;
+        for (Texture* used : k.textures) uses = uses || used == &t;
+        if (!uses) continue;
+        if (m_keptLen > i) DropKeptPrefix();
+        m_prefixLen = i;
+        if (m_prefixPos > i) m_prefixMatching = false;
+        break;
+    }
+}
+
+void GLBackend::FreeKeptTargets() {
+    if (m_keptFbo) glDeleteFramebuffers(1, &m_keptFbo);
+    if (m_keptColor) glDeleteRenderbuffers(1, &m_keptColor);
+    if (m_keptDepth) glDeleteRenderbuffers(1, &m_keptDepth);
+    m_keptFbo = m_keptColor = m_keptDepth = 0;
+}
+
+}  // namespace d3d9

@@ -1,5 +1,6 @@
 // The drawing layer's pixel-preserving shortcuts against real frames of the
-// game: each scene's frame drawn twice from the same game state, shortcuts on
+// game: each scene's frame drawn from the same game state, shortcuts on (the
+// last of four frames in a row, with the unchanged first draws copied back)
 // and off, read back and compared byte for byte; and 2-D draws that are not
 // one texel to one pixel (off the pixel grid, scaled) left to the filtering
 // the game asked for.
@@ -60,13 +61,19 @@ protected:
     }
 
     // Both pictures of the current frame; returns how many draws took a
-    // shortcut (`noBlend`: how many left blending off).
-    static uint64_t ExpectSameFrame(const char* what, uint64_t* noBlend = nullptr) {
+    // shortcut (`noBlend`: how many left blending off; `kept`: how often the
+    // frame's first draws were copied back). With shortcuts on the frame is
+    // drawn four times in a row, so that unchanged first draws are kept and
+    // the last picture has them copied back.
+    static uint64_t ExpectSameFrame(const char* what, uint64_t* noBlend = nullptr, uint64_t* kept = nullptr) {
         const uint64_t before = Taken();
         const uint64_t beforeNoBlend = D3D9Testing_ShortcutDrawCount(D3D9TESTING_NO_BLEND);
-        const std::vector<uint32_t> on = Capture(true, DrawFrameContents);
+        const uint64_t beforeKept = D3D9Testing_ShortcutDrawCount(D3D9TESTING_PREFIX_KEPT);
+        std::vector<uint32_t> on;
+        for (int i = 0; i < 4; i++) on = Capture(true, DrawFrameContents);
         const uint64_t taken = Taken() - before;
         if (noBlend) *noBlend = D3D9Testing_ShortcutDrawCount(D3D9TESTING_NO_BLEND) - beforeNoBlend;
+        if (kept) *kept = D3D9Testing_ShortcutDrawCount(D3D9TESTING_PREFIX_KEPT) - beforeKept;
         const std::vector<uint32_t> off = Capture(false, DrawFrameContents);
         EXPECT_EQ(Taken() - before, taken) << what << ": a shortcut taken while off";
         size_t differing = 0, first = 0;
@@ -99,9 +106,10 @@ TEST_F(ShortcutPixelsTest, EverySceneDrawsTheSameWithAndWithoutShortcuts) {
     Frames(60, {});
     ASSERT_EQ(GetScene(), SCENE_TITLE);
     // The title's background is opaque: drawn without blending.
-    uint64_t noBlend = 0;
-    ExpectSameFrame("title", &noBlend);
+    uint64_t noBlend = 0, kept = 0;
+    ExpectSameFrame("title", &noBlend, &kept);
     EXPECT_GT(noBlend, 0u);
+    EXPECT_EQ(kept, 1u);  // the fourth picture: its draws copied back
 
     SetNextScene(SCENE_GAME1);
     Frames(30, {});
@@ -130,7 +138,8 @@ TEST_F(ShortcutPixelsTest, EverySceneDrawsTheSameWithAndWithoutShortcuts) {
     SetNextScene(SCENE_RESULT);
     Frames(30, {});
     ASSERT_EQ(GetScene(), SCENE_RESULT);
-    ExpectSameFrame("result");
+    ExpectSameFrame("result", nullptr, &kept);
+    EXPECT_EQ(kept, 1u);
 }
 
 // Sprites a quarter pixel off the grid, scaled by 1.5, or turned are filtered

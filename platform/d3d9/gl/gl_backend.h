@@ -201,6 +201,7 @@ private:
     void KeepPrefix(int n);
     void DropKeptPrefix();
     void RestoreKeptPrefix();
+    void CopyBuffer(GLuint fromFbo, GLuint fromRb, GLuint toFbo, GLuint toRb, GLbitfield which);
     void FreeKeptTargets();
     void ApplyOrientation();
 
@@ -303,6 +304,8 @@ private:
     GLuint m_keptFbo = 0, m_keptColor = 0, m_keptDepth = 0;
     bool m_keptDepthCopied = false;  // else the depth is one value everywhere:
     float m_keptDepthValue = 1.0f;
+    bool m_copyImage = false;        // glCopyImageSubData
+    std::vector<float> m_depthBand;  // rows of depth read back when keeping
     State m_replayState;
     Derived m_replayDerived = {};
     uint64_t m_replayVersion = 1ull << 62;

@@ -112,6 +112,7 @@ bool GLBackend::MakeCurrent() {
 bool GLBackend::Init(bool needOffscreen) {
     m_clipControl = epoxy_gl_version() >= 45 || epoxy_has_gl_extension("GL_ARB_clip_control");
     m_texStorage = epoxy_gl_version() >= 42 || epoxy_has_gl_extension("GL_ARB_texture_storage");
+    m_copyImage = epoxy_gl_version() >= 43 || epoxy_has_gl_extension("GL_ARB_copy_image");
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &m_maxTextureSize);
 
     if (needOffscreen) {

@@ -29,8 +29,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <vector>
-
 namespace d3d9 {
 
 namespace {
@@ -258,18 +256,23 @@ void GLBackend::KeepPrefix(int n) {
         m_prefixBroken = true;
         return;
     }
+    CopyBuffer(m_fbo, m_fboColor, m_keptFbo, m_keptColor, GL_COLOR_BUFFER_BIT);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
     if (!m_fbo) glReadBuffer(GL_BACK);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_keptFbo);
-    glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, m_bbWidth, m_bbHeight, GL_COLOR_BUFFER_BIT, GL_NEAREST);
     m_keptDepthCopied = false;
     if (m_hasDepth) {
-        // Most often the draws left one depth everywhere: then a clear gives it back.
-        std::vector<float> depth((size_t)m_bbWidth * m_bbHeight);
-        glReadPixels(0, 0, m_bbWidth, m_bbHeight, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
-        const float d = depth[0];
+        // Most often the draws left one depth everywhere: then a clear gives
+        // it back. Read a band of rows at a time.
+        const int band = 32;
+        m_depthBand.resize((size_t)m_bbWidth * band);
+        float d = 0.0f;
+        glReadPixels(0, 0, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &d);
         bool uniform = d == 0.0f || d == 1.0f;
-        for (size_t i = 1; uniform && i < depth.size(); ++i) uniform = depth[i] == d;
+        for (int y = 0; uniform && y < m_bbHeight; y += band) {
+            const int rows = m_bbHeight - y < band ? m_bbHeight - y : band;
+            glReadPixels(0, y, m_bbWidth, rows, GL_DEPTH_COMPONENT, GL_FLOAT, m_depthBand.data());
+            for (size_t i = 0; uniform && i < (size_t)m_bbWidth * rows; ++i) uniform = m_depthBand[i] == d;
+        }
         m_keptDepthValue = d;
         if (!uniform) {
             if (!MakeKeptDepth()) {
@@ -277,10 +280,7 @@ void GLBackend::KeepPrefix(int n) {
                 m_prefixBroken = true;
                 return;
             }
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
-            glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_keptFbo);
-            glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, m_bbWidth, m_bbHeight, GL_DEPTH_BUFFER_BIT,
-                              GL_NEAREST);
+            CopyBuffer(m_fbo, m_fboDepth, m_keptFbo, m_keptDepth, GL_DEPTH_BUFFER_BIT);
             m_keptDepthCopied = true;
         }
     }
@@ -294,16 +294,30 @@ void GLBackend::KeepPrefix(int n) {
 
 void GLBackend::DropKeptPrefix() { m_keptLen = 0; }
 
+// Copies the whole colour (or depth) buffer of one framebuffer to another:
+// between two renderbuffers of the same format as a plain copy when the GL
+// has one (glCopyImageSubData), else by a blit without scaling (the window's
+// own back buffer is not a renderbuffer). Either way the same bytes.
+void GLBackend::CopyBuffer(GLuint fromFbo, GLuint fromRb, GLuint toFbo, GLuint toRb, GLbitfield which) {
+    if (m_copyImage && fromRb && toRb) {
+        glCopyImageSubData(fromRb, GL_RENDERBUFFER, 0, 0, 0, 0, toRb, GL_RENDERBUFFER, 0, 0, 0, 0, m_bbWidth,
+                           m_bbHeight, 1);
+        return;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fromFbo);
+    if (!fromFbo) glReadBuffer(GL_BACK);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, toFbo);
+    if (!toFbo) glDrawBuffer(GL_BACK);
+    glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, m_bbWidth, m_bbHeight, which, GL_NEAREST);
+}
+
 // The back buffer as the kept draws left it, in place of drawing them.
 void GLBackend::RestoreKeptPrefix() {
     m_holding = false;
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_keptFbo);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, m_fbo);
-    if (!m_fbo) glDrawBuffer(GL_BACK);
-    GLbitfield copied = GL_COLOR_BUFFER_BIT | (m_keptDepthCopied ? GL_DEPTH_BUFFER_BIT : 0);
-    glBlitFramebuffer(0, 0, m_bbWidth, m_bbHeight, 0, 0, m_bbWidth, m_bbHeight, copied, GL_NEAREST);
+    CopyBuffer(m_keptFbo, m_keptColor, m_fbo, m_fboColor, GL_COLOR_BUFFER_BIT);
+    if (m_keptDepthCopied) CopyBuffer(m_keptFbo, m_keptDepth, m_fbo, m_fboDepth, GL_DEPTH_BUFFER_BIT);
     ApplyBackBufferBinding();
     GLbitfield cleared = 0;
     if (m_hasDepth && !m_keptDepthCopied) {

@@ -302,10 +302,7 @@ private:
     PrefixDraw m_prefixScratch;
     int m_keptLen = 0;  // draws whose pixels m_keptFbo holds (0: none)
     GLuint m_keptFbo = 0, m_keptColor = 0, m_keptDepth = 0;
-    bool m_keptDepthCopied = false;  // else the depth is one value everywhere:
-    float m_keptDepthValue = 1.0f;
-    bool m_copyImage = false;        // glCopyImageSubData
-    std::vector<float> m_depthBand;  // rows of depth read back when keeping
+    bool m_copyImage = false;  // glCopyImageSubData
     State m_replayState;
     Derived m_replayDerived = {};
     uint64_t m_replayVersion = 1ull << 62;

@@ -7,11 +7,10 @@
 // the order it reads them, every render, sampler and stage state, the
 // viewport, the vertex layout, the texture) and compared with the draw at the
 // same place in the previous frame. Once three frames in a row share their
-// clear and first n draws, the back buffer after those n draws is copied
-// aside: the colour, and the depth as one value when it is the same
-// everywhere (it is copied too when it is not). A later frame whose clear and
-// first n draws match again leaves them undone and copies the pixels back:
-// the same bytes, for one copy instead of n filtered, blended draws.
+// clear and first n draws, the back buffer after those n draws (colour and
+// depth) is copied aside. A later frame whose clear and first n draws match
+// again leaves them undone and copies the buffers back: the same bytes, for
+// one copy instead of n filtered, blended draws.
 //
 // While a frame's first draws are being matched they are held back; anything
 // that needs them done (a draw that differs, a read-back, a present, a
@@ -249,41 +248,17 @@ bool GLBackend::MakeKeptDepth() {
     return ok;
 }
 
-// Copies the back buffer aside as the pixels of the first n recorded draws.
+// Copies the back buffer (colour and depth) aside as the pixels of the first
+// n recorded draws.
 void GLBackend::KeepPrefix(int n) {
     DropKeptPrefix();
-    if (!MakeKeptTargets()) {
+    if (!MakeKeptTargets() || (m_hasDepth && !MakeKeptDepth())) {
+        ApplyBackBufferBinding();
         m_prefixBroken = true;
         return;
     }
     CopyBuffer(m_fbo, m_fboColor, m_keptFbo, m_keptColor, GL_COLOR_BUFFER_BIT);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
-    if (!m_fbo) glReadBuffer(GL_BACK);
-    m_keptDepthCopied = false;
-    if (m_hasDepth) {
-        // Most often the draws left one depth everywhere: then a clear gives
-        // it back. Read a band of rows at a time.
-        const int band = 32;
-        m_depthBand.resize((size_t)m_bbWidth * band);
-        float d = 0.0f;
-        glReadPixels(0, 0, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &d);
-        bool uniform = d == 0.0f || d == 1.0f;
-        for (int y = 0; uniform && y < m_bbHeight; y += band) {
-            const int rows = m_bbHeight - y < band ? m_bbHeight - y : band;
-            glReadPixels(0, y, m_bbWidth, rows, GL_DEPTH_COMPONENT, GL_FLOAT, m_depthBand.data());
-            for (size_t i = 0; uniform && i < (size_t)m_bbWidth * rows; ++i) uniform = m_depthBand[i] == d;
-        }
-        m_keptDepthValue = d;
-        if (!uniform) {
-            if (!MakeKeptDepth()) {
-                ApplyBackBufferBinding();
-                m_prefixBroken = true;
-                return;
-            }
-            CopyBuffer(m_fbo, m_fboDepth, m_keptFbo, m_keptDepth, GL_DEPTH_BUFFER_BIT);
-            m_keptDepthCopied = true;
-        }
-    }
+    if (m_hasDepth) CopyBuffer(m_fbo, m_fboDepth, m_keptFbo, m_keptDepth, GL_DEPTH_BUFFER_BIT);
     ApplyBackBufferBinding();
     if (glGetError() != GL_NO_ERROR) {
         m_prefixBroken = true;  // never restore what may not have been copied
@@ -317,20 +292,14 @@ void GLBackend::RestoreKeptPrefix() {
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     CopyBuffer(m_keptFbo, m_keptColor, m_fbo, m_fboColor, GL_COLOR_BUFFER_BIT);
-    if (m_keptDepthCopied) CopyBuffer(m_keptFbo, m_keptDepth, m_fbo, m_fboDepth, GL_DEPTH_BUFFER_BIT);
+    if (m_hasDepth) CopyBuffer(m_keptFbo, m_keptDepth, m_fbo, m_fboDepth, GL_DEPTH_BUFFER_BIT);
     ApplyBackBufferBinding();
-    GLbitfield cleared = 0;
-    if (m_hasDepth && !m_keptDepthCopied) {
-        glClearDepth(m_keptDepthValue);
-        cleared |= GL_DEPTH_BUFFER_BIT;
-    }
     if (m_prefixClear.flags & D3DCLEAR_STENCIL) {
         // No draw writes the stencil buffer: it holds what the clear left.
         glClearStencil((GLint)(m_prefixClear.stencil & 0xff));
         glStencilMask(0xff);
-        cleared |= GL_STENCIL_BUFFER_BIT;
+        glClear(GL_STENCIL_BUFFER_BIT);
     }
-    if (cleared) glClear(cleared);
     m_glDirty = kDirtyAll;
     CountShortcutDraw(kShortcutPrefixKept);
 }

@@ -71,9 +71,12 @@ public:
             ASSERT_EQ(D3D_OK, DrawRect(90, 30, 180, 70, 0xA0FF4000));
         else
             ASSERT_EQ(D3D_OK, DrawRect(60, 40, 200, 100, 0xC000FF80, deep ? 0.5f : 0.0f));
-        // The one thing that moves, behind the last rectangle from frame 8.
+        // The one thing that moves: from frame 8 behind the last rectangle,
+        // and a little further back each frame, so that depth left over from
+        // the frame before would hide part of it.
         m_dev->SetTexture(0, m_sprite);
-        ASSERT_EQ(D3D_OK, DrawRect(150.0f + 3 * f, 20, 230.0f + 3 * f, 120, 0xFFFFFFFF, deep ? 0.7f : 0.0f));
+        const float z = deep ? 0.6f + 0.02f * (float)(f - 8) : 0.0f;
+        ASSERT_EQ(D3D_OK, DrawRect(150.0f + 3 * f, 20, 230.0f + 3 * f, 120, 0xFFFFFFFF, z));
         m_dev->SetTexture(0, nullptr);
         shots->push_back(ReadAll());
         m_dev->Present(nullptr, nullptr, nullptr, nullptr);

@@ -252,6 +252,7 @@ bool GLBackend::MakeKeptDepth() {
 // n recorded draws.
 void GLBackend::KeepPrefix(int n) {
     DropKeptPrefix();
+    if (m_prefixBroken) return;
     if (!MakeKeptTargets() || (m_hasDepth && !MakeKeptDepth())) {
         ApplyBackBufferBinding();
         m_prefixBroken = true;

@@ -53,6 +53,7 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 echo "renderer: ${GALLIUM_DRIVER:-Mesa default}; load average before $LOAD_BEFORE, after $LOAD_AFTER"
 echo
 awk '
+  { sub(/\r$/, "") }  # the Windows build writes CR LF line ends
   FNR == 1 { file++ }
   file == 1 && $1 == "scene" { order[++n] = $2; frames[$2] = $3; med[$2] = $4; p99[$2] = $5; alloc[$2] = $6; own[$2] = $7 }
   file == 2 && $1 == "scene" { fmed[$2] = $4; fp99[$2] = $5 }

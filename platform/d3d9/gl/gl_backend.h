@@ -177,6 +177,12 @@ private:
     void ClearNow(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil,
                   const D3DVIEWPORT9& area);
     void ApplyBackBufferBinding();
+    // A renderbuffer of the back buffer's size in `format`, attached to the
+    // bound framebuffer at `attachment`.
+    GLuint AttachRenderbuffer(GLenum format, GLenum attachment);
+    static GLenum DepthAttachment(GLenum format) {
+        return format == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
+    }
 
     // ---- gl_draw.cpp ----
     bool DrawNow(const DrawCall& call, const DrawState& ds);
@@ -197,7 +203,8 @@ private:
     static bool SamePrefixDraw(const PrefixDraw& a, const PrefixDraw& b);
     void ReplayHeldDraws(int n);
     bool MakeKeptTargets();
-    bool MakeKeptDepth();
+    void ReplayAndKeep(int n);
+    void KeepSharedDraws(int n);
     void KeepPrefix(int n);
     void DropKeptPrefix();
     void RestoreKeptPrefix();

@@ -117,11 +117,8 @@ bool GLBackend::Init(bool needOffscreen) {
 
     if (needOffscreen) {
         glGenFramebuffers(1, &m_fbo);
-        glGenRenderbuffers(1, &m_fboColor);
-        glBindRenderbuffer(GL_RENDERBUFFER, m_fboColor);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, m_bbWidth, m_bbHeight);
         glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_fboColor);
+        m_fboColor = AttachRenderbuffer(GL_RGBA8, GL_COLOR_ATTACHMENT0);
         if (m_hasDepth) {
             glGenRenderbuffers(1, &m_fboDepth);
             glBindRenderbuffer(GL_RENDERBUFFER, m_fboDepth);
@@ -207,6 +204,15 @@ bool GLBackend::Init(bool needOffscreen) {
 void GLBackend::ApplyOrientation() {
     if (m_clipControl) glClipControl(m_flipY ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_ZERO_TO_ONE);
     glFrontFace(m_flipY ? GL_CCW : GL_CW);
+}
+
+GLuint GLBackend::AttachRenderbuffer(GLenum format, GLenum attachment) {
+    GLuint rb = 0;
+    glGenRenderbuffers(1, &rb);
+    glBindRenderbuffer(GL_RENDERBUFFER, rb);
+    glRenderbufferStorage(GL_RENDERBUFFER, format, m_bbWidth, m_bbHeight);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, attachment, GL_RENDERBUFFER, rb);
+    return rb;
 }
 
 void GLBackend::ApplyBackBufferBinding() {

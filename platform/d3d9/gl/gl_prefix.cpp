@@ -129,17 +129,11 @@ bool GLBackend::PrefixDrawTaken(const DrawCall& call, const DrawState& ds) {
             if (m_prefixPos == m_keptLen) RestoreKeptPrefix();
             return true;
         }
-        // This frame leaves the kept draws here: do the first n, and keep those.
-        ReplayHeldDraws(n);
-        if (n > 0)
-            KeepPrefix(n);
-        else
-            DropKeptPrefix();
+        // This frame leaves the kept draws here.
+        ReplayAndKeep(n);
     }
     if (!same) {
-        // The draws shared with the previous frame end here; keep them once
-        // the frame before shared them as well.
-        if (m_prefixMatching && n > m_keptLen && n <= m_prefixPrevCommon) KeepPrefix(n);
+        KeepSharedDraws(n);
         m_prefixMatching = false;
         if (recorded) {
             std::swap(m_prefix[n], m_prefixScratch);
@@ -159,17 +153,27 @@ bool GLBackend::PrefixDrawTaken(const DrawCall& call, const DrawState& ds) {
 void GLBackend::PrefixPresent() {
     if (!m_prefixRun) return;
     const int n = m_prefixPos;
-    if (m_holding) {
-        ReplayHeldDraws(n);
-        if (n > 0)
-            KeepPrefix(n);
-        else
-            DropKeptPrefix();
-    } else if (m_prefixMatching && n > m_keptLen && n <= m_prefixPrevCommon) {
-        KeepPrefix(n);
-    }
+    if (m_holding)
+        ReplayAndKeep(n);
+    else
+        KeepSharedDraws(n);
     m_prefixLen = n;
     m_prefixRun = false;
+}
+
+// A held frame stops matching after n draws: does those, and keeps them.
+void GLBackend::ReplayAndKeep(int n) {
+    ReplayHeldDraws(n);
+    if (n > 0)
+        KeepPrefix(n);
+    else
+        DropKeptPrefix();
+}
+
+// The draws this frame shares with the previous one end after n: keeps them
+// when they are more than the copy holds and the frame before shared them too.
+void GLBackend::KeepSharedDraws(int n) {
+    if (m_prefixMatching && n > m_keptLen && n <= m_prefixPrevCommon) KeepPrefix(n);
 }
 
 void GLBackend::FinishHeldDraws() {
@@ -212,37 +216,21 @@ void GLBackend::ReplayHeldDraws(int n) {
         ds.versions = m_replayVersions;
         ds.derived = &m_replayDerived;
         ds.config = k.config;
-        m_glDirty = kDirtyAll;
         DrawNow(call, ds);
     }
     m_glDirty = kDirtyAll;  // the live state is applied whole at the next draw
 }
 
-// Creates the framebuffer the kept pixels go to; false if the GL cannot.
+// Creates the framebuffer the kept pixels go to: colour, and depth in the
+// back buffer's own format (a copy between depth buffers needs the same
+// format); false if the GL cannot.
 bool GLBackend::MakeKeptTargets() {
     if (m_keptFbo) return true;
+    if (m_hasDepth && !m_depthFormat) return false;
     glGenFramebuffers(1, &m_keptFbo);
-    glGenRenderbuffers(1, &m_keptColor);
-    glBindRenderbuffer(GL_RENDERBUFFER, m_keptColor);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, m_bbWidth, m_bbHeight);
     glBindFramebuffer(GL_FRAMEBUFFER, m_keptFbo);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_keptColor);
-    const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    ApplyBackBufferBinding();
-    return ok;
-}
-
-// The depth buffer's copy, in the back buffer's own depth format (a blit
-// between depth buffers needs the same format); false without one.
-bool GLBackend::MakeKeptDepth() {
-    if (m_keptDepth) return true;
-    if (!m_depthFormat) return false;
-    glGenRenderbuffers(1, &m_keptDepth);
-    glBindRenderbuffer(GL_RENDERBUFFER, m_keptDepth);
-    glRenderbufferStorage(GL_RENDERBUFFER, m_depthFormat, m_bbWidth, m_bbHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, m_keptFbo);
-    const GLenum point = m_depthFormat == GL_DEPTH24_STENCIL8 ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT;
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, point, GL_RENDERBUFFER, m_keptDepth);
+    m_keptColor = AttachRenderbuffer(GL_RGBA8, GL_COLOR_ATTACHMENT0);
+    if (m_hasDepth) m_keptDepth = AttachRenderbuffer(m_depthFormat, DepthAttachment(m_depthFormat));
     const bool ok = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     ApplyBackBufferBinding();
     return ok;
@@ -253,8 +241,7 @@ bool GLBackend::MakeKeptDepth() {
 void GLBackend::KeepPrefix(int n) {
     DropKeptPrefix();
     if (m_prefixBroken) return;
-    if (!MakeKeptTargets() || (m_hasDepth && !MakeKeptDepth())) {
-        ApplyBackBufferBinding();
+    if (!MakeKeptTargets()) {
         m_prefixBroken = true;
         return;
     }

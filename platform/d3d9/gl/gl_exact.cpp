@@ -5,7 +5,8 @@
 //   grid): every pixel centre falls on a texel centre of the top level, where
 //   linear and trilinear filtering give that texel's value unchanged;
 // - no blending for SRCALPHA/INVSRCALPHA draws whose source alpha is exactly
-//   one (opaque texture, vertex alpha 255): the blend gives the source back.
+//   one (an opaque texture, and vertex alpha 255 where the alpha operation
+//   reads the diffuse colour): the blend gives the source back.
 // State: which sampler unit 0 holds and whether GL_BLEND is on (gl_backend.h).
 #include "gl_backend.h"
 
@@ -23,6 +24,9 @@ bool IsWhole(float f) { return f == floorf(f) && fabsf(f) < 16777216.0f; }
 
 // An argument that reads alpha one when the texture and the diffuse colour do.
 bool KeepsAlphaOne(int arg) { return arg == D3DTA_TEXTURE || arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; }
+
+// Whether an argument reads the diffuse colour (in stage 0 the current colour is it).
+bool ReadsDiffuse(int arg) { return arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; }
 
 }  // namespace
 
@@ -76,28 +80,35 @@ bool GLBackend::BlendsOpaque(const DrawCall& call, const DrawState& ds) const {
     const ShaderConfig& c = ds.config;
     if (s.rs[D3DRS_SRCBLEND] != D3DBLEND_SRCALPHA || s.rs[D3DRS_DESTBLEND] != D3DBLEND_INVSRCALPHA) return false;
     if (s.rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD) return false;
-    if (c.lighting) return false;  // lit diffuse alpha comes from the material
-    // The alpha operation must give one when its texture and diffuse inputs are one.
+    // The alpha operation must give one when the arguments it reads are one.
+    int args[2] = {0, 0}, argCount = 0;
     switch (c.alphaOp) {
-    case D3DTOP_SELECTARG1:
-        if (!KeepsAlphaOne(c.alphaArg1)) return false;
-        break;
-    case D3DTOP_SELECTARG2:
-        if (!KeepsAlphaOne(c.alphaArg2)) return false;
-        break;
+    case D3DTOP_SELECTARG1: args[argCount++] = c.alphaArg1; break;
+    case D3DTOP_SELECTARG2: args[argCount++] = c.alphaArg2; break;
     case D3DTOP_MODULATE:
-        if (!KeepsAlphaOne(c.alphaArg1) || !KeepsAlphaOne(c.alphaArg2)) return false;
+        args[argCount++] = c.alphaArg1;
+        args[argCount++] = c.alphaArg2;
         break;
     default: return false;
     }
-    if (c.sampleTexture) {
+    bool readsTexture = false, readsDiffuse = false;
+    for (int i = 0; i < argCount; ++i) {
+        if (!KeepsAlphaOne(args[i])) return false;
+        readsTexture = readsTexture || args[i] == D3DTA_TEXTURE;
+        readsDiffuse = readsDiffuse || ReadsDiffuse(args[i]);
+    }
+    if (readsTexture && c.sampleTexture) {
         const Texture* tex = s.textures[0];
         if (!tex || !tex->gpuOpaque) return false;
         // A border outside the texture brings its own alpha.
         const DWORD* samp = s.samp[0];
         if (samp[D3DSAMP_ADDRESSU] == D3DTADDRESS_BORDER || samp[D3DSAMP_ADDRESSV] == D3DTADDRESS_BORDER) return false;
     }
-    if (!c.hasDiffuse) return true;  // the diffuse colour reads opaque white
+    // The diffuse alpha matters only to an operation that reads it; a draw of
+    // any size whose alpha is the texture's qualifies (the sky, the sea bed).
+    if (!readsDiffuse) return true;
+    if (c.lighting) return false;    // lit diffuse alpha comes from the material
+    if (!c.hasDiffuse) return true;  // no diffuse colour reads opaque white
     const int at = call.layout->diffuseOffset;
     return ForEachDrawVertex(call, kMaxExactVertices, [at](const uint8_t* v) {
         D3DCOLOR color;

@@ -331,8 +331,10 @@ bool DrawShortcutsAllowed();
 void AllowDrawShortcuts(bool on);
 // Draws that took a shortcut since the process started, per shortcut (for
 // the tests): 0 nearest sampling, 1 blending left off, 2 a frame's first
-// draws copied back from the kept prefix (counted once per frame).
+// draws copied back from the kept prefix (counted once per frame), 3 a draw
+// read from the sampled copy.
 const int kShortcutPrefixKept = 2;
+const int kShortcutSampledCopy = 3;
 void CountShortcutDraw(int shortcut);
 uint64_t ShortcutDraws(int shortcut);
 // While on (a test hook; off by default), draws, clears and presents are

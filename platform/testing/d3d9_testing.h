@@ -109,9 +109,10 @@ void D3D9Testing_FailCreation(IDirect3DDevice9* device, D3DRESOURCETYPE type, bo
 // frame both ways; the game never calls this.
 void D3D9Testing_AllowDrawShortcuts(bool on);
 enum D3D9TestingShortcut {
-    D3D9TESTING_NEAREST = 0,     // nearest sampling: a pretransformed draw maps texels one to one on pixels
-    D3D9TESTING_NO_BLEND = 1,    // blending left off: SRCALPHA/INVSRCALPHA with source alpha exactly one
-    D3D9TESTING_PREFIX_KEPT = 2  // a frame's first draws, the same as the last frames', copied back
+    D3D9TESTING_NEAREST = 0,      // nearest sampling: a pretransformed draw maps texels one to one on pixels
+    D3D9TESTING_NO_BLEND = 1,     // blending left off: SRCALPHA/INVSRCALPHA with source alpha exactly one
+    D3D9TESTING_PREFIX_KEPT = 2,  // a frame's first draws, the same as the last frames', copied back
+    D3D9TESTING_SAMPLED_COPY = 3  // a large picture drawn again read from its filtered copy
 };
 // Draws, in this process so far, that took that shortcut (frames, for the kept prefix).
 uint64_t D3D9Testing_ShortcutDrawCount(D3D9TestingShortcut shortcut);

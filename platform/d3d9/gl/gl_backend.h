@@ -18,7 +18,8 @@
 // (generated GLSL), gl_exact.cpp (shortcuts that keep every pixel: nearest
 // sampling for one-to-one quads, no blending for opaque draws), gl_prefix.cpp
 // (a frame's first draws, unchanged since the last frames, copied back
-// instead of drawn).
+// instead of drawn), gl_sampled.cpp (a large picture drawn the same way
+// frame after frame, filtered once and then read one texel per pixel).
 #pragma once
 
 #include <epoxy/gl.h>
@@ -77,6 +78,17 @@ bool ForEachDrawVertex(const DrawCall& call, UINT maxVertices, Fn fn) {
         if (!fn(vertices + (size_t)vertex * call.stride)) return false;
     }
     return true;
+}
+
+inline GLenum GLPrimitiveMode(D3DPRIMITIVETYPE type) {
+    switch (type) {
+    case D3DPT_POINTLIST: return GL_POINTS;
+    case D3DPT_LINELIST: return GL_LINES;
+    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
+    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+    default: return GL_TRIANGLES;
+    }
 }
 
 // One compiled fixed-function program and the uniform data it last received.
@@ -161,6 +173,14 @@ private:
         DWORD stencil;
     };
     static const int kMaxPrefixDraws = 32;
+    // A draw seen by the sampled copy (gl_sampled.cpp), and its copy.
+    struct SampledSlot {
+        PrefixDraw draw;
+        bool recorded = false;  // `draw` holds a draw seen once at least
+        bool valid = false;     // the copy holds its colours
+        uint64_t lastUse = 0;
+        GLuint fbo = 0, tex = 0;
+    };
 
     struct VertexSource {
         GLuint buffer = 0;
@@ -186,6 +206,13 @@ private:
 
     // ---- gl_draw.cpp ----
     bool DrawNow(const DrawCall& call, const DrawState& ds);
+    // The GL draw call itself, vertices and state already in place.
+    void IssueDraw(const DrawCall& call, GLuint indexBuffer, size_t indexOffset);
+    // A texture's pixels change or it goes away (the kept prefix, the sampled copy).
+    void TextureChanged(const Texture& t) {
+        PrefixTextureChanged(t);
+        SampledTextureChanged(t);
+    }
 
     // ---- gl_prefix.cpp ----
     bool PrefixAllowed() const;
@@ -211,6 +238,22 @@ private:
     void CopyBuffer(GLuint fromFbo, GLuint fromRb, GLuint toFbo, GLuint toRb, GLbitfield which);
     void FreeKeptTargets();
     void ApplyOrientation();
+
+    // ---- gl_sampled.cpp ----
+    static const UINT kMaxSampledVertices = 64;
+    enum { kSampledNo, kSampledUse, kSampledMake };
+    // Whether the draw may come from the sampled copy: a large pretransformed
+    // picture whose stage gives the sampled texel itself.
+    bool SampledEligible(const DrawCall& call, const DrawState& ds) const;
+    // At a draw, its state applied: drawn as usual, from the copy, or the copy filled first.
+    int SampledPlan(const DrawCall& call, const DrawState& ds);
+    bool MakeSampledTarget(SampledSlot& slot);
+    // The fill: the draw goes to the copy, unblended, without depth test.
+    bool BeginSampledFill();
+    void EndSampledFill(const State& s);
+    bool DrawSampled(const DrawCall& call, const DrawState& ds);
+    void SampledTextureChanged(const Texture& t);
+    void FreeSampledTarget();
 
     // ---- gl_stream.cpp ----
     // Copies `len` bytes into the ring, returns the offset it landed at.
@@ -251,6 +294,7 @@ private:
     bool ApplyState(const DrawState& ds);
     bool ApplyFloorState(const DrawState& ds);
     void ApplyBlend(const State& s);
+    void ApplyColorMask(const State& s);
     void ApplyDepth(const State& s);
     void ApplyRaster(const State& s);
     void ApplyViewport(const State& s);
@@ -314,6 +358,16 @@ private:
     Derived m_replayDerived = {};
     uint64_t m_replayVersion = 1ull << 62;
     uint64_t m_replayVersions[kUniformGroups] = {};
+
+    // The sampled copy (gl_sampled.cpp): two slots, for screens that draw two
+    // such pictures a frame.
+    static const int kSampledSlots = 2;
+    SampledSlot m_sampledSlots[kSampledSlots];
+    SampledSlot* m_sampledSlot = nullptr;  // the slot of the draw being done
+    PrefixDraw m_sampledScratch;           // the draw being looked at
+    uint64_t m_sampledClock = 0;
+    bool m_sampledBroken = false;            // a copy could not be made: off for good
+    std::vector<uint8_t> m_sampledVertices;  // a copy's draw, coordinates on the copy
 };
 
 }  // namespace d3d9

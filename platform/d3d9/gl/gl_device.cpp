@@ -95,6 +95,7 @@ GLBackend::~GLBackend() {
         if (m_fboColor) glDeleteRenderbuffers(1, &m_fboColor);
         if (m_fboDepth) glDeleteRenderbuffers(1, &m_fboDepth);
         FreeKeptTargets();
+        FreeSampledTarget();
     }
     if (m_context) SDL_GL_DeleteContext((SDL_GLContext)m_context);
 }
@@ -362,7 +363,7 @@ void GLBackend::BufferGone(BufferStore& store) {
 }
 
 void GLBackend::TextureGone(Texture& texture) {
-    PrefixTextureChanged(texture);
+    TextureChanged(texture);
     const GLuint name = texture.gpu;
     if (m_boundTexture0 == name) m_boundTexture0 = 0;
     glDeleteTextures(1, &name);

@@ -1,23 +1,9 @@
 // The GL back end's draw: vertices and indices into GL, the state applied,
-// then one glDrawArrays or glDrawElementsBaseVertex.
+// then one glDrawArrays or glDrawElementsBaseVertex (or the sampled copy's
+// draw, gl_sampled.cpp).
 #include "gl_backend.h"
 
 namespace d3d9 {
-
-namespace {
-
-GLenum PrimitiveMode(D3DPRIMITIVETYPE type) {
-    switch (type) {
-    case D3DPT_POINTLIST: return GL_POINTS;
-    case D3DPT_LINELIST: return GL_LINES;
-    case D3DPT_LINESTRIP: return GL_LINE_STRIP;
-    case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
-    case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
-    default: return GL_TRIANGLES;
-    }
-}
-
-}  // namespace
 
 bool GLBackend::Draw(const DrawCall& call, const DrawState& ds) {
     if (PrefixDrawTaken(call, ds)) return true;
@@ -51,16 +37,26 @@ bool GLBackend::DrawNow(const DrawCall& call, const DrawState& ds) {
         ChooseBlending(*ds.state, false);
     }
     BindVertexSource(src, *call.layout);
-    const GLenum mode = PrimitiveMode(call.type);
+    const int sampled = !m_floor && DrawShortcutsAllowed() ? SampledPlan(call, ds) : kSampledNo;
+    if (sampled == kSampledMake && BeginSampledFill()) {
+        IssueDraw(call, indexBuffer, indexOffset);
+        EndSampledFill(*ds.state);
+    }
+    if (sampled != kSampledNo && m_sampledSlot->valid) return DrawSampled(call, ds);
+    IssueDraw(call, indexBuffer, indexOffset);
+    return true;
+}
+
+void GLBackend::IssueDraw(const DrawCall& call, GLuint indexBuffer, size_t indexOffset) {
+    const GLenum mode = GLPrimitiveMode(call.type);
     if (!call.indexed) {
         glDrawArrays(mode, (GLint)call.firstVertex, (GLsizei)call.count);
-        return true;
+        return;
     }
     const bool wide = call.userIndices ? call.wideIndices : call.indices->IndexSize() == 4;
     BindElementBuffer(indexBuffer);
     glDrawElementsBaseVertex(mode, (GLsizei)call.count, wide ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(indexOffset), call.baseVertex);
-    return true;
 }
 
 }  // namespace d3d9

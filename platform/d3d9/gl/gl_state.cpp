@@ -167,6 +167,10 @@ void GLBackend::ApplyBlend(const State& s) {
         glDisable(GL_BLEND);
         m_glBlendOn = false;
     }
+    ApplyColorMask(s);
+}
+
+void GLBackend::ApplyColorMask(const State& s) {
     const DWORD mask = s.rs[D3DRS_COLORWRITEENABLE];
     glColorMask((mask & D3DCOLORWRITEENABLE_RED) != 0, (mask & D3DCOLORWRITEENABLE_GREEN) != 0,
                 (mask & D3DCOLORWRITEENABLE_BLUE) != 0, (mask & D3DCOLORWRITEENABLE_ALPHA) != 0 && m_alphaWrites);

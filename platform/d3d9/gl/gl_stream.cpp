@@ -295,7 +295,7 @@ bool GLBackend::ReadTexture(Texture& t, UINT level, uint8_t* out) {
 }
 
 void GLBackend::TextureWritten(Texture& t, UINT level, const RECT& area) {
-    PrefixTextureChanged(t);
+    TextureChanged(t);
     const GLFormat& f = GLFormatOf(t.Format());
     const UINT pitch = t.Pitch(level);
     const uint8_t* src = t.LevelData(level) + (size_t)area.top * pitch + (size_t)area.left * f.bytes;
@@ -309,7 +309,7 @@ void GLBackend::TextureWritten(Texture& t, UINT level, const RECT& area) {
 }
 
 void GLBackend::TextureMipsFromTop(Texture& t) {
-    PrefixTextureChanged(t);
+    TextureChanged(t);
     BindTextureUnit0(t.gpu);
     glGenerateMipmap(GL_TEXTURE_2D);
     t.gpuOpaque = TextureIsOpaque(t);

@@ -124,6 +124,7 @@ bool GLBackend::BeginSampledFill() {
         m_sampledBroken = true;
         return false;
     }
+    glGetError();  // clear what an earlier call left: the fill's own errors are checked
     glBindFramebuffer(GL_FRAMEBUFFER, m_sampledSlot->fbo);
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);

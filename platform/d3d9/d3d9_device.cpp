@@ -33,14 +33,16 @@ void ChooseNullBackend(bool on) { g_nullChosen = on; }
 namespace {
 bool g_shortcutsAllowed = true;
 bool g_skipRasterization = false;
-uint64_t g_shortcutDraws[4] = {};
+uint64_t g_shortcutDraws[kShortcutKinds] = {};
 }  // namespace
 bool DrawShortcutsAllowed() { return g_shortcutsAllowed; }
 void AllowDrawShortcuts(bool on) { g_shortcutsAllowed = on; }
 void CountShortcutDraw(int shortcut) {
-    if (shortcut >= 0 && shortcut < 4) ++g_shortcutDraws[shortcut];
+    if (shortcut >= 0 && shortcut < kShortcutKinds) ++g_shortcutDraws[shortcut];
 }
-uint64_t ShortcutDraws(int shortcut) { return shortcut >= 0 && shortcut < 4 ? g_shortcutDraws[shortcut] : 0; }
+uint64_t ShortcutDraws(int shortcut) {
+    return shortcut >= 0 && shortcut < kShortcutKinds ? g_shortcutDraws[shortcut] : 0;
+}
 bool RasterizationSkipped() { return g_skipRasterization; }
 void SkipRasterization(bool on) { g_skipRasterization = on; }
 

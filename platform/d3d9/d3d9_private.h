@@ -335,6 +335,7 @@ void AllowDrawShortcuts(bool on);
 // read from the sampled copy.
 const int kShortcutPrefixKept = 2;
 const int kShortcutSampledCopy = 3;
+const int kShortcutKinds = 4;
 void CountShortcutDraw(int shortcut);
 uint64_t ShortcutDraws(int shortcut);
 // While on (a test hook; off by default), draws, clears and presents are

@@ -105,7 +105,7 @@ bool GLBackend::BlendsOpaque(const DrawCall& call, const DrawState& ds) const {
         if (samp[D3DSAMP_ADDRESSU] == D3DTADDRESS_BORDER || samp[D3DSAMP_ADDRESSV] == D3DTADDRESS_BORDER) return false;
     }
     // The diffuse alpha matters only to an operation that reads it; a draw of
-    // any size whose alpha is the texture's qualifies (the sky, the sea bed).
+    // any size whose alpha is the texture's qualifies (the sky, the field).
     if (!readsDiffuse) return true;
     if (c.lighting) return false;    // lit diffuse alpha comes from the material
     if (!c.hasDiffuse) return true;  // no diffuse colour reads opaque white

@@ -91,6 +91,26 @@ inline GLenum GLPrimitiveMode(D3DPRIMITIVETYPE type) {
     }
 }
 
+// The arguments a stage operation reads, for the shortcuts that ask what a
+// stage gives back (gl_exact.cpp, gl_sampled.cpp): SELECTARG1, SELECTARG2 and
+// MODULATE fill `args` and return how many; any other operation returns -1.
+inline int StageOpArgs(int op, int arg1, int arg2, int args[2]) {
+    switch (op) {
+    case D3DTOP_SELECTARG1: args[0] = arg1; return 1;
+    case D3DTOP_SELECTARG2: args[0] = arg2; return 1;
+    case D3DTOP_MODULATE:
+        args[0] = arg1;
+        args[1] = arg2;
+        return 2;
+    default: return -1;
+    }
+}
+
+// An argument that is the texture or the diffuse colour, unmodified.
+inline bool TextureOrDiffuseArg(int arg) {
+    return arg == D3DTA_TEXTURE || arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT;
+}
+
 // One compiled fixed-function program and the uniform data it last received.
 struct Program {
     uint64_t key = 0;
@@ -180,6 +200,7 @@ private:
         bool valid = false;     // the copy holds its colours
         uint64_t lastUse = 0;
         GLuint fbo = 0, tex = 0;
+        std::vector<uint8_t> readVertices;  // `draw`'s vertices, coordinates on the copy
     };
 
     struct VertexSource {
@@ -250,7 +271,8 @@ private:
     bool MakeSampledTarget(SampledSlot& slot);
     // The fill: the draw goes to the copy, unblended, without depth test.
     bool BeginSampledFill();
-    void EndSampledFill(const State& s);
+    // Ends the fill; on success the slot is valid and its read vertices made.
+    void EndSampledFill(const DrawCall& call, const State& s);
     bool DrawSampled(const DrawCall& call, const DrawState& ds);
     void SampledTextureChanged(const Texture& t);
     void FreeSampledTarget();
@@ -366,8 +388,7 @@ private:
     SampledSlot* m_sampledSlot = nullptr;  // the slot of the draw being done
     PrefixDraw m_sampledScratch;           // the draw being looked at
     uint64_t m_sampledClock = 0;
-    bool m_sampledBroken = false;            // a copy could not be made: off for good
-    std::vector<uint8_t> m_sampledVertices;  // a copy's draw, coordinates on the copy
+    bool m_sampledBroken = false;  // a copy could not be made: off for good
 };
 
 }  // namespace d3d9

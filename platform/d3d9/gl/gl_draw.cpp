@@ -40,7 +40,7 @@ bool GLBackend::DrawNow(const DrawCall& call, const DrawState& ds) {
     const int sampled = !m_floor && DrawShortcutsAllowed() ? SampledPlan(call, ds) : kSampledNo;
     if (sampled == kSampledMake && BeginSampledFill()) {
         IssueDraw(call, indexBuffer, indexOffset);
-        EndSampledFill(*ds.state);
+        EndSampledFill(call, *ds.state);
     }
     if (sampled != kSampledNo && m_sampledSlot->valid) return DrawSampled(call, ds);
     IssueDraw(call, indexBuffer, indexOffset);

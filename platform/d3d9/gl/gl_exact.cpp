@@ -22,9 +22,6 @@ const UINT kMaxExactVertices = 64;
 
 bool IsWhole(float f) { return f == floorf(f) && fabsf(f) < 16777216.0f; }
 
-// An argument that reads alpha one when the texture and the diffuse colour do.
-bool KeepsAlphaOne(int arg) { return arg == D3DTA_TEXTURE || arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; }
-
 // Whether an argument reads the diffuse colour (in stage 0 the current colour is it).
 bool ReadsDiffuse(int arg) { return arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; }
 
@@ -81,19 +78,12 @@ bool GLBackend::BlendsOpaque(const DrawCall& call, const DrawState& ds) const {
     if (s.rs[D3DRS_SRCBLEND] != D3DBLEND_SRCALPHA || s.rs[D3DRS_DESTBLEND] != D3DBLEND_INVSRCALPHA) return false;
     if (s.rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD) return false;
     // The alpha operation must give one when the arguments it reads are one.
-    int args[2] = {0, 0}, argCount = 0;
-    switch (c.alphaOp) {
-    case D3DTOP_SELECTARG1: args[argCount++] = c.alphaArg1; break;
-    case D3DTOP_SELECTARG2: args[argCount++] = c.alphaArg2; break;
-    case D3DTOP_MODULATE:
-        args[argCount++] = c.alphaArg1;
-        args[argCount++] = c.alphaArg2;
-        break;
-    default: return false;
-    }
+    int args[2] = {0, 0};
+    const int argCount = StageOpArgs(c.alphaOp, c.alphaArg1, c.alphaArg2, args);
+    if (argCount < 0) return false;
     bool readsTexture = false, readsDiffuse = false;
     for (int i = 0; i < argCount; ++i) {
-        if (!KeepsAlphaOne(args[i])) return false;
+        if (!TextureOrDiffuseArg(args[i])) return false;
         readsTexture = readsTexture || args[i] == D3DTA_TEXTURE;
         readsDiffuse = readsDiffuse || ReadsDiffuse(args[i]);
     }

@@ -30,17 +30,13 @@ namespace d3d9 {
 
 namespace {
 
-// An argument the copy gives back unchanged: the texture, or the diffuse colour (one).
-bool PlainArg(int arg) { return arg == D3DTA_TEXTURE || arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; }
-
-// An operation whose result is its texture argument, or one.
+// An operation whose result is its texture argument, or one (a white diffuse colour).
 bool PlainOp(int op, int arg1, int arg2) {
-    switch (op) {
-    case D3DTOP_SELECTARG1: return PlainArg(arg1);
-    case D3DTOP_SELECTARG2: return PlainArg(arg2);
-    case D3DTOP_MODULATE: return PlainArg(arg1) && PlainArg(arg2);
-    default: return false;
-    }
+    int args[2] = {0, 0};
+    const int n = StageOpArgs(op, arg1, arg2, args);
+    for (int i = 0; i < n; ++i)
+        if (!TextureOrDiffuseArg(args[i])) return false;
+    return n > 0;
 }
 
 }  // namespace
@@ -132,37 +128,43 @@ bool GLBackend::BeginSampledFill() {
     return true;
 }
 
-void GLBackend::EndSampledFill(const State& s) {
+void GLBackend::EndSampledFill(const DrawCall& call, const State& s) {
     ApplyBackBufferBinding();
     ApplyDepth(s);
     ApplyColorMask(s);
     if (m_glBlendOn) glEnable(GL_BLEND);
-    m_sampledSlot->valid = glGetError() == GL_NO_ERROR;
-    if (!m_sampledSlot->valid) m_sampledBroken = true;  // never read what may not have been drawn
-}
-
-// The recorded draw once more, reading the copy: each vertex's texture
-// coordinates put on the copy's texel under it (window x + 0.5, rows from the
-// bottom), which nearest sampling then reads at every pixel centre.
-bool GLBackend::DrawSampled(const DrawCall& call, const DrawState& ds) {
+    SampledSlot& slot = *m_sampledSlot;
+    slot.valid = glGetError() == GL_NO_ERROR;
+    if (!slot.valid) {
+        m_sampledBroken = true;  // never read what may not have been drawn
+        return;
+    }
+    // The vertices that read the copy: each one's texture coordinates put on
+    // the copy's texel under it (window x + 0.5, rows from the bottom), which
+    // nearest sampling then reads at every pixel centre.
     const VertexLayout& layout = *call.layout;
-    m_sampledVertices = m_sampledSlot->draw.vertices;
+    slot.readVertices = slot.draw.vertices;
     const double w = m_bbWidth, h = m_bbHeight;
-    for (size_t at = 0; at + call.stride <= m_sampledVertices.size(); at += call.stride) {
-        uint8_t* v = m_sampledVertices.data() + at;
+    for (size_t at = 0; at + call.stride <= slot.readVertices.size(); at += call.stride) {
+        uint8_t* v = slot.readVertices.data() + at;
         float pos[4];
         memcpy(pos, v + layout.posOffset, sizeof pos);
         const float uv[2] = {(float)((pos[0] + 0.5) / w), (float)((h - pos[1] - 0.5) / h)};
         memcpy(v + layout.texOffset[call.texSet], uv, sizeof uv);
     }
+}
+
+// The recorded draw once more, reading the copy with nearest sampling.
+bool GLBackend::DrawSampled(const DrawCall& call, const DrawState& ds) {
+    const SampledSlot& slot = *m_sampledSlot;
     VertexSource src;
     src.texSet = call.texSet;
     src.fvf = ds.state->fvf;
     src.stride = call.stride;
     src.buffer = m_vertexRing.gl;
-    src.base = RingWrite(m_vertexRing, m_sampledVertices.data(), m_sampledVertices.size());
-    BindVertexSource(src, layout);
-    BindTextureUnit0(m_sampledSlot->tex);
+    src.base = RingWrite(m_vertexRing, slot.readVertices.data(), slot.readVertices.size());
+    BindVertexSource(src, *call.layout);
+    BindTextureUnit0(slot.tex);
     glBindSampler(0, m_exactSampler);
     m_exactBound = true;
     glDrawArrays(GLPrimitiveMode(call.type), 0, (GLsizei)call.count);

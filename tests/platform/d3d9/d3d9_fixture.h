@@ -151,6 +151,19 @@ public:
         return tex;
     }
 
+    // Two plays of a script, read-back by read-back: every picture the same, byte for byte.
+    static void ExpectSamePictures(const std::vector<std::vector<uint32_t>>& on,
+                                   const std::vector<std::vector<uint32_t>>& off) {
+        ASSERT_EQ(on.size(), off.size());
+        for (size_t s = 0; s < on.size(); ++s) {
+            size_t differing = 0, first = 0;
+            for (size_t i = 0; i < on[s].size(); ++i)
+                if (on[s][i] != off[s][i] && differing++ == 0) first = i;
+            EXPECT_EQ(differing, 0u) << "read-back " << s << ": first difference at (" << first % kWidth << ", "
+                                     << first / kWidth << ")";
+        }
+    }
+
     // Writes a read-back to $D3D9_TEST_PNG_DIR/<name>.png for looking at.
     void DumpPng(const char* name, int w, int h, const std::vector<uint32_t>& px);
 

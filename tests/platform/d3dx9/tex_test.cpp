@@ -192,6 +192,16 @@ TEST_F(TextureFiles, JpegWithAnOversizedOrMissingHuffmanTableIsInvalidData) {
     tex->Release();
 }
 
+// Found by fuzz_texture: a marker in the middle of a scan, met while a
+// coefficient still wanted more bits than were left, took the decoder's bit
+// count below zero, and its next refill shifted by 32 or more (a sanitizer
+// build stops there). It goes on with zeros, as for any scan cut short, and
+// the file loads. The file is the fuzzer's seed of the same name.
+TEST_F(TextureFiles, JpegScanEndingInsideACoefficientLoads) {
+    const Loaded t = Load(TEST_SOURCE_DIR "/../fuzz/corpus/texture/scan_out_of_bits.jpg");
+    ASSERT_EQ(t.level.size(), 5u);  // 16x16 down to 1x1
+}
+
 // Found by fuzz_texture: an IDAT chunk with no data before the first one with
 // data made the decoder copy zero bytes to a null pointer (a sanitizer build
 // stops there). Such a file is valid and loads as it does without them.

@@ -215,6 +215,17 @@ bool Device::ReadBackendTexture(Texture& texture, UINT level, uint8_t* out) {
     return texture.gpu && Activate() && m_backend->ReadTexture(texture, level, out);
 }
 
+bool Device::QueueContentsJob(const std::shared_ptr<ContentsJob>& job) {
+    if (!m_contentsWorker) m_contentsWorker.reset(new (std::nothrow) ContentsWorker());
+    return m_contentsWorker && m_contentsWorker->Queue(job);
+}
+
+void Device::TakeContentsJob(ContentsJob* job) {
+    if (m_contentsWorker) m_contentsWorker->Take(job);
+}
+
+size_t Device::ContentsJobsPending() { return m_contentsWorker ? m_contentsWorker->Pending() : 0; }
+
 void Device::FailCreation(D3DRESOURCETYPE type, bool on) {
     if ((unsigned)type >= 32) return;
     if (on)

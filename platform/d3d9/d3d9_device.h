@@ -2,7 +2,9 @@
 //
 // State: the shadow state (State, d3d9_state.h), the dirty groups and uniform
 // group versions a back end reads, the derived matrices and lights, the
-// device's counters, and its back end (GL or null, chosen at creation).
+// device's counters, its back end (GL or null, chosen at creation) and the
+// worker that prepares texture contents in the background (made when first
+// needed, joined when the device goes).
 // Lifetime: from CreateDevice until the last Release (see d3d9_private.h for
 // how resources keep it alive); the back end is destroyed with it, after the
 // resources still bound have gone.
@@ -13,6 +15,7 @@
 
 #include <vector>
 
+#include "d3d9_contents.h"
 #include "d3d9_state.h"
 #include "testing/d3d9_testing.h"
 
@@ -93,6 +96,12 @@ public:
     void TextureFilled(Texture& texture);
     // While on, creating resources of this type fails as when out of memory.
     void FailCreation(D3DRESOURCETYPE type, bool on);
+    // Texture contents prepared in the background (d3d9_contents.h): queues
+    // the job (false when no thread can be had); takes it back; counts those
+    // queued or running.
+    bool QueueContentsJob(const std::shared_ptr<ContentsJob>& job);
+    void TakeContentsJob(ContentsJob* job);
+    size_t ContentsJobsPending();
 
 private:
     ~Device() override;
@@ -124,6 +133,7 @@ private:
     uint64_t m_versionCounter = 1;
     uint64_t m_groupVersion[kUniformGroups] = {1, 1, 1, 1};
     Derived m_derived;
+    std::unique_ptr<ContentsWorker> m_contentsWorker;  // made with the first job
 };
 
 }  // namespace d3d9

@@ -168,6 +168,8 @@ protected:
 };
 
 // ---- textures ----
+struct ContentsJob;  // d3d9_contents.h
+
 // Texel bytes of the formats textures can have; null for the others.
 UINT TexelBytes(D3DFORMAT format);
 
@@ -186,7 +188,7 @@ public:
     // Runs a pending producer (allocating the CPU copy it writes); false when
     // out of memory. Every path that reads or writes texels calls it first.
     bool EnsureContents();
-    bool ContentsPending() const { return m_producer != nullptr; }
+    bool ContentsPending() const { return m_contents != nullptr; }
 
     DWORD STDMETHODCALLTYPE GetLevelCount() override { return m_levels; }
     void STDMETHODCALLTYPE GenerateMipSubLevels() override;
@@ -232,8 +234,8 @@ private:
     bool m_lockWrites[kMaxLevels] = {};
     RECT m_lockRect[kMaxLevels] = {};
     // Makes the contents at their first use; the CPU copy is not allocated
-    // while it waits.
-    std::unique_ptr<winapi::ContentsProducer> m_producer;
+    // while it waits. Shared with the device's contents worker while queued.
+    std::shared_ptr<ContentsJob> m_contents;
 
 protected:
     ~Texture() override;

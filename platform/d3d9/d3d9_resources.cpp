@@ -5,11 +5,11 @@
 // back end at the next LockRect or GenerateMipSubLevels.
 //
 // A texture may be given a contents producer (common/deferred_contents.h).
-// On a back end that draws pixels it runs at once, so the texture is filled
-// and handed over exactly as if its maker had written it. On one that draws
-// nothing it waits, with no CPU copy allocated, until LockRect or
-// GenerateMipSubLevels first needs the texels; a texture released before
-// then never makes them.
+// It waits, with no CPU copy allocated, until SetTexture, LockRect or
+// GenerateMipSubLevels first needs the texels, and then fills the texture
+// exactly as if its maker had written it; a texture released before then
+// never makes them. On a back end that draws pixels the producer's Prepare
+// meanwhile runs on the device's contents worker (d3d9_contents.h).
 #include "d3d9_device.h"
 
 #include <new>
@@ -153,7 +153,10 @@ bool Texture::Allocate() {
     return true;
 }
 
-Texture::~Texture() { OwnerDevice()->ReleaseBackendCopy(*this); }
+Texture::~Texture() {
+    if (m_contents) OwnerDevice()->TakeContentsJob(m_contents.get());
+    OwnerDevice()->ReleaseBackendCopy(*this);
+}
 
 HRESULT Texture::QueryInterface(REFIID riid, void** ppv) {
     if (ppv && riid == IID_IWinapiDeferredContents) {
@@ -166,23 +169,27 @@ HRESULT Texture::QueryInterface(REFIID riid, void** ppv) {
 
 HRESULT Texture::SetContentsProducer(std::unique_ptr<winapi::ContentsProducer> producer) {
     if (!producer) return E_POINTER;
-    if (m_producer || m_levelsWritten || m_dropped || m_readBack) return D3DERR_INVALIDCALL;
+    if (m_contents || m_levelsWritten || m_dropped || m_readBack) return D3DERR_INVALIDCALL;
     for (UINT l = 0; l < m_levels; ++l)
         if (m_locked[l]) return D3DERR_INVALIDCALL;
-    if (OwnerDevice()->GetBackend()->DrawsPixels()) return producer->Produce(this);
-    m_producer = std::move(producer);
+    std::shared_ptr<ContentsJob> job = std::make_shared<ContentsJob>(std::move(producer));
+    if (OwnerDevice()->GetBackend()->DrawsPixels() && !OwnerDevice()->QueueContentsJob(job))
+        return job->producer->Produce(this);  // no worker thread: all of it now
+    m_contents = std::move(job);
     for (UINT l = 0; l < m_levels; ++l) m_data[l].reset();
     return S_OK;
 }
 
 bool Texture::EnsureContents() {
-    if (!m_producer) return true;
+    if (!m_contents) return true;
     if (!Allocate()) {
         for (UINT l = 0; l < m_levels; ++l) m_data[l].reset();
         return false;  // still pending: a later use tries again
     }
-    // Out of the slot first: the producer locks this texture.
-    std::unique_ptr<winapi::ContentsProducer> producer = std::move(m_producer);
+    // Back from the worker, and out of the slot: the producer locks this texture.
+    OwnerDevice()->TakeContentsJob(m_contents.get());
+    std::unique_ptr<winapi::ContentsProducer> producer = std::move(m_contents->producer);
+    m_contents.reset();
     const HRESULT hr = producer->Produce(this);
     if (FAILED(hr))
         fprintf(stderr, "d3d9: a texture's contents could not be made (0x%08lX); levels not written read as zero\n",
@@ -191,7 +198,7 @@ bool Texture::EnsureContents() {
 }
 
 void Texture::DropCpuCopy() {
-    if (m_dropped || m_readBack || m_producer || m_pool != D3DPOOL_MANAGED || !gpu) return;
+    if (m_dropped || m_readBack || m_contents || m_pool != D3DPOOL_MANAGED || !gpu) return;
     for (UINT l = 0; l < m_levels; ++l)
         if (m_locked[l]) return;
     for (UINT l = 0; l < m_levels; ++l) m_data[l].reset();

@@ -575,6 +575,8 @@ HRESULT Device::SetTexture(DWORD Stage, IDirect3DBaseTexture9* pTexture) {
         if (!tex || tex->OwnerDevice() != this) return D3DERR_INVALIDCALL;
         if (tex->Pool() == D3DPOOL_SYSTEMMEM || tex->Pool() == D3DPOOL_SCRATCH) return D3DERR_INVALIDCALL;
     }
+    // Its first use on a device that draws (one that does not waits for a lock).
+    if (tex && tex->ContentsPending() && GetBackend()->DrawsPixels()) tex->EnsureContents();
     if (m_state.textures[Stage] == tex) return D3D_OK;
     Rebind(m_state.textures[Stage], tex);
     if (Stage == 0) m_dirty |= kDirtyTexture0;

@@ -64,6 +64,11 @@ void D3D9Testing_FailCreation(IDirect3DDevice9* device, D3DRESOURCETYPE type, bo
     if (d) d->FailCreation(type, on);
 }
 
+size_t D3D9Testing_ContentsJobsPending(IDirect3DDevice9* device) {
+    d3d9::Device* d = dynamic_cast<d3d9::Device*>(device);
+    return d ? d->ContentsJobsPending() : 0;
+}
+
 void D3D9Testing_AllowDrawShortcuts(bool on) { d3d9::AllowDrawShortcuts(on); }
 void D3D9Testing_SkipRasterization(bool on) { d3d9::SkipRasterization(on); }
 uint64_t D3D9Testing_ShortcutDrawCount(D3D9TestingShortcut shortcut) { return d3d9::ShortcutDraws((int)shortcut); }

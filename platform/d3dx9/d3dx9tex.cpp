@@ -29,11 +29,13 @@
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -152,6 +154,45 @@ struct Rgba {
     unsigned char r, g, b, a;
 };
 
+// Gives large blocks pages of their own, handed back to the system when
+// freed. Pixel buffers are made on the device's contents thread and freed on
+// the game's, often much later; from the heap their memory stayed with the
+// process (glibc raises its mapping threshold after the first large free and
+// keeps each thread's freed blocks in that thread's arena), some 50 MB of
+// resident size by the last scene.
+template <typename T>
+struct PageAllocator {
+    using value_type = T;
+    static constexpr size_t kMapBytes = 64 * 1024;
+    PageAllocator() = default;
+    template <typename U>
+    PageAllocator(const PageAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        if (n * sizeof(T) < kMapBytes) return static_cast<T*>(::operator new(n * sizeof(T)));
+        void* p = mmap(NULL, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t n) {
+        if (n * sizeof(T) < kMapBytes)
+            ::operator delete(p);
+        else
+            munmap(p, n * sizeof(T));
+    }
+    template <typename U>
+    bool operator==(const PageAllocator<U>&) const {
+        return true;
+    }
+    template <typename U>
+    bool operator!=(const PageAllocator<U>&) const {
+        return false;
+    }
+};
+
+// An image's texels, row by row.
+using Pixels = std::vector<Rgba, PageAllocator<Rgba>>;
+
 // False when a JPEG holds a Huffman table (DHT) with more than 256 codes or
 // one that runs past its segment, or when a scan (SOS) decodes with a table
 // no DHT before it defined. stb_image builds such a table past the end of its
@@ -269,7 +310,7 @@ Rgba BoxMean(Sum r, Sum g, Sum b, Sum a, Sum pr, Sum pg, Sum pb, Sum n) {
 // A block of opaque texels takes a shortcut with the same result: there
 // every alpha-weighted sum is 255 times the plain one and a = 255 * n, so
 // (255 * r + a / 2) / a is (r + n / 2) / n, and n is 1, 2 or 4.
-void HalveBox(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
+void HalveBox(const Pixels& src, UINT sw, UINT sh, Pixels* dst, UINT dw, UINT dh) {
     const UINT nx = sw / dw, ny = sh / dh;  // texels per block on each axis: 1 or 2
     const uint32_t n = nx * ny, shift = n == 4 ? 2 : n == 2 ? 1 : 0;
     const Rgba* in = src.data();
@@ -309,7 +350,7 @@ void HalveBox(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>*
 // One box-filtered step from a (sw x sh) image to (dw x dh): every target
 // texel averages the source texels its footprint touches. Colours are
 // weighted by alpha so transparent texels do not darken the edges of sprites.
-void Downsample(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
+void Downsample(const Pixels& src, UINT sw, UINT sh, Pixels* dst, UINT dw, UINT dh) {
     dst->resize(static_cast<size_t>(dw) * dh);
     if ((sw == 2 * dw || (sw == 1 && dw == 1)) && (sh == 2 * dh || (sh == 1 && dh == 1))) {
         HalveBox(src, sw, sh, dst, dw, dh);
@@ -383,8 +424,8 @@ std::vector<Span> AxisSpans(UINT s, UINT d) {
 // for those texels alone, in the same order of operations.
 // ResampleRows makes target rows [y0, y1) into `dst` (already dw x dh); each
 // row depends on the source alone, so parts can be made on separate threads.
-void ResampleRows(const std::vector<Rgba>& src, UINT sw, const std::vector<Span>& xs, const std::vector<Span>& ys,
-                  Rgba* dst, UINT dw, UINT y0, UINT y1) {
+void ResampleRows(const Pixels& src, UINT sw, const std::vector<Span>& xs, const std::vector<Span>& ys, Rgba* dst,
+                  UINT dw, UINT y0, UINT y1) {
     // Per texel: alpha-weighted colour and alpha.
     struct Sum {
         double pr, pg, pb, a;
@@ -474,7 +515,7 @@ void ResampleRows(const std::vector<Rgba>& src, UINT sw, const std::vector<Span>
 // thread (the game's full-screen pictures: 2048x1024 each).
 const size_t kResampleSplitTexels = 256 * 1024;
 
-void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vector<Rgba>* dst, UINT dw, UINT dh) {
+void ResampleTriangle(const Pixels& src, UINT sw, UINT sh, Pixels* dst, UINT dw, UINT dh) {
     const std::vector<Span> xs = AxisSpans(sw, dw), ys = AxisSpans(sh, dh);
     dst->resize(static_cast<size_t>(dw) * dh);
     Rgba* out = dst->data();
@@ -495,7 +536,7 @@ void ResampleTriangle(const std::vector<Rgba>& src, UINT sw, UINT sh, std::vecto
 }
 
 // Writes an RGBA image into one locked A8R8G8B8 level (bytes B, G, R, A).
-HRESULT UploadLevel(IDirect3DTexture9* tex, UINT level, const std::vector<Rgba>& img, UINT w, UINT h) {
+HRESULT UploadLevel(IDirect3DTexture9* tex, UINT level, const Pixels& img, UINT w, UINT h) {
     D3DLOCKED_RECT lr;
     HRESULT hr = tex->LockRect(level, &lr, NULL, 0);
     if (FAILED(hr)) return hr;
@@ -516,48 +557,104 @@ HRESULT UploadLevel(IDirect3DTexture9* tex, UINT level, const std::vector<Rgba>&
     return tex->UnlockRect(level);
 }
 
-// Fills every level of `tex` from the decoded (w x h) image. Level 0 is the
-// image scaled to the texture's size (its sides rounded up to powers of two);
-// each further level is the previous one box-filtered to the size the
-// texture reports for that level.
-HRESULT FillLevels(IDirect3DTexture9* tex, std::vector<Rgba> level, UINT w, UINT h) {
-    UINT cw = RoundUpToPowerOfTwo(w), ch = RoundUpToPowerOfTwo(h);
-    std::vector<Rgba> next;
-    if (cw != w || ch != h) {
-        ResampleTriangle(level, w, h, &next, cw, ch);
-        level.swap(next);
-    }
-    HRESULT hr = D3D_OK;
+// The size of each level of a texture, top first.
+struct LevelSize {
+    UINT w, h;
+};
+
+HRESULT ReadLevelSizes(IDirect3DTexture9* tex, std::vector<LevelSize>* sizes) {
     const DWORD levels = tex->GetLevelCount();
     for (DWORD i = 0; i < (levels ? levels : 1); ++i) {
         D3DSURFACE_DESC desc;
-        hr = tex->GetLevelDesc(i, &desc);
-        if (FAILED(hr)) break;
-        if (desc.Width != cw || desc.Height != ch) {
-            if (desc.Width == 0 || desc.Height == 0) {
-                hr = D3DERR_INVALIDCALL;
-                break;
-            }
-            Downsample(level, cw, ch, &next, desc.Width, desc.Height);
-            level.swap(next);
-            cw = desc.Width;
-            ch = desc.Height;
-        }
-        hr = UploadLevel(tex, i, level, cw, ch);
-        if (FAILED(hr)) break;
+        const HRESULT hr = tex->GetLevelDesc(i, &desc);
+        if (FAILED(hr)) return hr;
+        if (desc.Width == 0 || desc.Height == 0) return D3DERR_INVALIDCALL;
+        sizes->push_back({desc.Width, desc.Height});
     }
-    return hr;
+    return D3D_OK;
 }
 
-// FillLevels kept for later: holds the decoded image until the texture runs it.
+// The levels of a texture of the given level sizes made from the decoded
+// (w x h) image. The image is first scaled to its sides rounded up to powers
+// of two; each level is then the one before box-filtered to its size (the
+// first only when its size differs). Every level is a vector of its own
+// size: levels may wait a while before they are written.
+std::vector<Pixels> MakeLevels(Pixels image, UINT w, UINT h, const std::vector<LevelSize>& sizes) {
+    UINT cw = RoundUpToPowerOfTwo(w), ch = RoundUpToPowerOfTwo(h);
+    if (cw != w || ch != h) {
+        Pixels scaled;
+        ResampleTriangle(image, w, h, &scaled, cw, ch);
+        image = std::move(scaled);
+    }
+    std::vector<Pixels> levels;
+    levels.reserve(sizes.size());
+    for (const LevelSize& size : sizes) {
+        if (size.w != cw || size.h != ch) {
+            Pixels made;
+            Downsample(levels.empty() ? image : levels.back(), cw, ch, &made, size.w, size.h);
+            levels.push_back(std::move(made));
+            cw = size.w;
+            ch = size.h;
+        } else if (levels.empty()) {
+            levels.push_back(std::move(image));
+        } else {
+            levels.push_back(levels.back());
+        }
+    }
+    return levels;
+}
+
+// Writes the levels into `tex`, letting each go once written.
+HRESULT UploadLevels(IDirect3DTexture9* tex, std::vector<Pixels>* levels, const std::vector<LevelSize>& sizes) {
+    for (size_t i = 0; i < levels->size(); ++i) {
+        const HRESULT hr = UploadLevel(tex, static_cast<UINT>(i), (*levels)[i], sizes[i].w, sizes[i].h);
+        Pixels().swap((*levels)[i]);
+        if (FAILED(hr)) return hr;
+    }
+    return D3D_OK;
+}
+
+// Fills every level of `tex` from the decoded (w x h) image (MakeLevels).
+HRESULT FillLevels(IDirect3DTexture9* tex, Pixels image, UINT w, UINT h) {
+    std::vector<LevelSize> sizes;
+    const HRESULT hr = ReadLevelSizes(tex, &sizes);
+    if (FAILED(hr)) return hr;
+    std::vector<Pixels> levels = MakeLevels(std::move(image), w, h, sizes);
+    return UploadLevels(tex, &levels, sizes);
+}
+
+// FillLevels kept for later: holds the decoded image and the texture's level
+// sizes. Prepare makes the levels (and lets the image go); Produce writes
+// them, making them first if Prepare has not.
 class ImageLevels final : public winapi::ContentsProducer {
 public:
-    ImageLevels(std::vector<Rgba> image, UINT w, UINT h) : m_image(std::move(image)), m_w(w), m_h(h) {}
-    HRESULT Produce(IDirect3DTexture9* texture) override { return FillLevels(texture, std::move(m_image), m_w, m_h); }
+    ImageLevels(Pixels image, UINT w, UINT h, std::vector<LevelSize> sizes)
+        : m_image(std::move(image)), m_w(w), m_h(h), m_sizes(std::move(sizes)) {}
+    void Prepare() override {
+        if (m_prepared) return;
+        m_prepared = true;
+        try {
+            m_levels = MakeLevels(std::move(m_image), m_w, m_h, m_sizes);
+        } catch (const std::bad_alloc&) {
+            m_levels.clear();
+            m_result = E_OUTOFMEMORY;
+        } catch (...) {
+            m_levels.clear();
+            m_result = E_FAIL;
+        }
+    }
+    HRESULT Produce(IDirect3DTexture9* texture) override {
+        Prepare();
+        return FAILED(m_result) ? m_result : UploadLevels(texture, &m_levels, m_sizes);
+    }
 
 private:
-    std::vector<Rgba> m_image;
+    Pixels m_image;
     UINT m_w, m_h;
+    std::vector<LevelSize> m_sizes;
+    std::vector<Pixels> m_levels;
+    bool m_prepared = false;
+    HRESULT m_result = D3D_OK;
 };
 
 }  // namespace
@@ -597,8 +694,7 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
         if (pixels) stbi_image_free(pixels);
         return D3DXERR_INVALIDDATA;
     }
-    std::vector<Rgba> image(reinterpret_cast<Rgba*>(pixels),
-                            reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
+    Pixels image(reinterpret_cast<Rgba*>(pixels), reinterpret_cast<Rgba*>(pixels) + static_cast<size_t>(w) * h);
     stbi_image_free(pixels);
 
     IDirect3DTexture9* tex = NULL;
@@ -611,8 +707,11 @@ HRESULT WINAPI D3DXCreateTextureFromFileInMemory(LPDIRECT3DDEVICE9 pDevice, LPCV
     // first needed (at once on a device that draws); any other is filled now.
     IWinapiDeferredContents* deferred = NULL;
     if (SUCCEEDED(tex->QueryInterface(IID_IWinapiDeferredContents, reinterpret_cast<void**>(&deferred))) && deferred) {
-        hr = deferred->SetContentsProducer(std::unique_ptr<winapi::ContentsProducer>(
-            new ImageLevels(std::move(image), static_cast<UINT>(w), static_cast<UINT>(h))));
+        std::vector<LevelSize> sizes;
+        hr = ReadLevelSizes(tex, &sizes);
+        if (SUCCEEDED(hr))
+            hr = deferred->SetContentsProducer(std::unique_ptr<winapi::ContentsProducer>(
+                new ImageLevels(std::move(image), static_cast<UINT>(w), static_cast<UINT>(h), std::move(sizes))));
         deferred->Release();
     } else {
         hr = FillLevels(tex, std::move(image), static_cast<UINT>(w), static_cast<UINT>(h));

@@ -104,6 +104,10 @@ std::vector<D3D9TestingDraw> D3D9Testing_DrawLog(IDirect3DDevice9* device);
 // D3DERR_OUTOFVIDEOMEMORY, as on a device out of memory.
 void D3D9Testing_FailCreation(IDirect3DDevice9* device, D3DRESOURCETYPE type, bool on);
 
+// Texture contents of `device` queued or being prepared on its background
+// thread (a device that draws nothing has none).
+size_t D3D9Testing_ContentsJobsPending(IDirect3DDevice9* device);
+
 // Turns the GL back end's pixel-preserving shortcuts off or back on,
 // process-wide, from the next draw. For read-back tests that draw the same
 // frame both ways; the game never calls this.

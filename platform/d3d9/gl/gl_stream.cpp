@@ -263,6 +263,7 @@ GLuint GLBackend::TextureName(Texture& t) {
     if (m_texStorage) {
         glTexStorage2D(GL_TEXTURE_2D, (GLsizei)levels, f.internal, (GLsizei)t.LevelWidth(0), (GLsizei)t.LevelHeight(0));
         for (UINT l = 0; l < levels && l < t.Levels(); ++l) {
+            if (!t.LevelData(l)) continue;  // contents not made (out of memory): written when they are
             glTexSubImage2D(GL_TEXTURE_2D, (GLint)l, 0, 0, (GLsizei)t.LevelWidth(l), (GLsizei)t.LevelHeight(l),
                             f.format, f.type, t.LevelData(l));
         }

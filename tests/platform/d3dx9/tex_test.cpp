@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <d3d9_testing.h>
@@ -321,6 +322,68 @@ TEST_F(TextureFiles, NullDeviceGivesTheDrawingDevicesBytesAndErrors) {
         LoadOn(on, dir + "a.bmp", D3DXERR_INVALIDDATA);
         LoadOn(on, dir + "none.png", HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     }
+}
+
+// On a device that draws, a loaded texture's levels are made on a background
+// thread and written at the texture's first use. A draw must show them
+// whether it came before that thread finished or after, or after a lock;
+// textures released unused, their work queued or under way, leave nothing.
+TEST_F(TextureFiles, BackgroundMadeLevelsShowAtTheFirstDraw) {
+    testsupport::TestDevice gl;
+    if (!gl.Open(64, 64, testsupport::Drawing::kPixels)) SKIP_OR_FAIL_IN_CI() << gl.Why();
+    IDirect3DDevice9* dev = gl.Device();
+    const uint32_t quadrant[4] = {0xFFF01010, 0xFF10F010, 0xFF1010F0, 0xFFF0F020};  // opaque, 64x64: drawn 1:1
+    Rgba img;
+    for (int i = 0; i < 64 * 64; ++i) {
+        const uint32_t c = quadrant[(i / 64 / 32) * 2 + i % 64 / 32];
+        img.insert(img.end(), {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255});
+    }
+    const std::string path = Png("quads.png", 64, 64, img);
+    const unsigned live = D3D9Testing_LiveObjectCount();
+    IDirect3DTexture9* tex = NULL;
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(D3DXCreateTextureFromFileA(dev, path.c_str(), &tex), D3D_OK);
+        tex->Release();
+    }
+    EXPECT_EQ(D3D9Testing_LiveObjectCount(), live);
+    const float x0 = -0.5f, x1 = 63.5f;
+    const struct {
+        float x, y, z, rhw;
+        DWORD colour;
+        float u, v;
+    } quad[4] = {{x0, x0, 0, 1, 0xFFFFFFFF, 0, 0},
+                 {x1, x0, 0, 1, 0xFFFFFFFF, 1, 0},
+                 {x0, x1, 0, 1, 0xFFFFFFFF, 0, 1},
+                 {x1, x1, 0, 1, 0xFFFFFFFF, 1, 1}};
+    const char* const firsts[3] = {"draw at once", "draw once the thread is idle", "lock"};
+    for (int k = 0; k < 3; ++k) {
+        const char* first = firsts[k];
+        ASSERT_EQ(D3DXCreateTextureFromFileA(dev, path.c_str(), &tex), D3D_OK);
+        if (k == 1) {
+            for (int i = 0; i < 100000 && D3D9Testing_ContentsJobsPending(dev) > 0; ++i) std::this_thread::yield();
+            EXPECT_EQ(D3D9Testing_ContentsJobsPending(dev), 0u) << first;
+        }
+        D3DLOCKED_RECT lr;
+        if (k == 2) {
+            ASSERT_EQ(tex->LockRect(0, &lr, NULL, D3DLOCK_READONLY), D3D_OK);
+            EXPECT_EQ(*static_cast<DWORD*>(lr.pBits), quadrant[0]);
+            tex->UnlockRect(0);
+        }
+        dev->Clear(0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        dev->BeginScene();
+        dev->SetTexture(0, tex);
+        dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(quad[0])), D3D_OK);
+        dev->EndScene();
+        dev->SetTexture(0, NULL);
+        tex->Release();
+        for (int q = 0; q < 4; ++q) {
+            uint32_t px = 0;
+            ASSERT_TRUE(WinapiTest_ReadBackBuffer(dev, 16 + q % 2 * 32, 16 + q / 2 * 32, 1, 1, &px));
+            EXPECT_EQ(px | 0xFF000000u, quadrant[q]) << first << ", quadrant " << q;
+        }
+    }
+    EXPECT_EQ(D3D9Testing_LiveObjectCount(), live);
 }
 
 }  // namespace

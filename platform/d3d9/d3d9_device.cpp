@@ -2,6 +2,7 @@
 // back-buffer read-back and resource creation. The state calls are in
 // d3d9_state.cpp, the draw calls in d3d9_draw.cpp.
 #include "d3d9_device.h"
+#include "d3d9_contents.h"
 
 #include <SDL.h>
 #include <new>

@@ -13,13 +13,16 @@
 // end draws; the back end is reached only while the window is alive.
 #pragma once
 
+#include <memory>
 #include <vector>
 
-#include "d3d9_contents.h"
 #include "d3d9_state.h"
 #include "testing/d3d9_testing.h"
 
 namespace d3d9 {
+
+class ContentsWorker;  // d3d9_contents.h
+struct ContentsJob;
 
 class Device final : public winapi::ComObject<IDirect3DDevice9> {
 public:

@@ -10,6 +10,7 @@
 // exactly as if its maker had written it; a texture released before then
 // never makes them. On a back end that draws pixels the producer's Prepare
 // meanwhile runs on the device's contents worker (d3d9_contents.h).
+#include "d3d9_contents.h"
 #include "d3d9_device.h"
 
 #include <new>

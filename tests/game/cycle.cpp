@@ -24,8 +24,8 @@ LONGLONG g_ticks = 0;
 
 class Cycle {
 public:
-    Cycle(GameHarness& h, const std::function<void()>& afterFrame, int stopScene = -1)
-        : m_h(h), m_afterFrame(afterFrame), m_stopScene(stopScene) {
+    Cycle(GameHarness& h, const std::function<void()>& afterFrame, int stopScene = -1, bool reel = false)
+        : m_h(h), m_afterFrame(afterFrame), m_stopScene(stopScene), m_reel(reel) {
         m_result.scenes.push_back(GetScene());
     }
 
@@ -64,6 +64,10 @@ public:
         while (GetScene() == SCENE_GAME2 && GetNibbleCount() < 3)
             if (!Frame({})) return false;
         if (!Frame({DIK_SPACE})) return false;
+        // Reeling with the rod the wrong way: the tension climbs two a frame
+        // through the warning until the line breaks (or the fish is caught first).
+        while (m_reel && GetScene() == SCENE_GAME2)
+            if (!Frame({DIK_DOWN, DIK_LEFT})) return false;
         return WaitFor(SCENE_RESULT);
     }
     bool NameAndLeave() {
@@ -90,6 +94,7 @@ private:
     GameHarness& m_h;
     std::function<void()> m_afterFrame;
     int m_stopScene;
+    bool m_reel;
     CycleResult m_result;
 };
 
@@ -102,6 +107,7 @@ CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame) {
 CycleResult PlayCycleUntil(GameHarness& h, int scene, const std::function<void()>& afterFrame) {
     return Cycle(h, afterFrame, scene).Play();
 }
+CycleResult PlayCycleReeling(GameHarness& h) { return Cycle(h, {}, -1, true).Play(); }
 
 KeySet SteerKeys(float x, float z) {
     const D3DXVECTOR3 pos = GetPlayerPosition();

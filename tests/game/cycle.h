@@ -32,6 +32,10 @@ CycleResult PlayCycle(GameHarness& h, const std::function<void()>& afterFrame = 
 // The same cycle cut short after the first frame in `scene` (its scene
 // trail then ends there, and backAtTitle stays false).
 CycleResult PlayCycleUntil(GameHarness& h, int scene, const std::function<void()>& afterFrame = {});
+// The same cycle, but after the strike it reels against the fish until the
+// fight ends: the tension gauge, the break warning and a broken line (or a
+// catch) instead of the fish getting away. Shorter: some 900 frames.
+CycleResult PlayCycleReeling(GameHarness& h);
 
 // The keys that steer the boat towards (x, z) this frame: turn until the
 // target is within 0.1 degrees of ahead, and go once it is within 2.

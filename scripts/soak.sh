@@ -9,7 +9,7 @@
 # README's Quick start); BUILD_DIR defaults to build. A sanitizer build
 # (-DTIDE_SANITIZE=ON) also has LeakSanitizer check the heap at exit.
 # --pixels plays the cycles on the drawing device (GL under SDL's offscreen
-# driver, some 40 s a cycle on llvmpipe): the heap and resident figures then
+# driver, some 34 s a cycle on llvmpipe): the heap and resident figures then
 # include Mesa's caches and are printed, not checked.
 set -euo pipefail
 pixels=0

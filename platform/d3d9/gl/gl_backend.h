@@ -25,6 +25,7 @@
 #include <epoxy/gl.h>
 #include <string.h>
 
+#include <utility>
 #include <vector>
 
 #include "d3d9/d3d9_state.h"
@@ -182,9 +183,27 @@ private:
         Texture* textures[kSamplers];
         GLuint texture0;
     };
+    // Its key starts zeroed and is copied byte for byte, padding included
+    // (a member-wise copy may leave the padding as it was), so that memcmp
+    // compares only what was filled in.
     struct PrefixDraw {
         PrefixKey key;
         std::vector<uint8_t> vertices;  // as the draw read them, drawn without indices
+        PrefixDraw() { memset(static_cast<void*>(&key), 0, sizeof key); }
+        PrefixDraw(const PrefixDraw& o) : vertices(o.vertices) { memcpy(&key, &o.key, sizeof key); }
+        PrefixDraw(PrefixDraw&& o) noexcept : vertices(std::move(o.vertices)) { memcpy(&key, &o.key, sizeof key); }
+        PrefixDraw& operator=(const PrefixDraw& o) {
+            if (this == &o) return *this;
+            memcpy(&key, &o.key, sizeof key);
+            vertices = o.vertices;
+            return *this;
+        }
+        PrefixDraw& operator=(PrefixDraw&& o) noexcept {
+            if (this == &o) return *this;
+            memcpy(&key, &o.key, sizeof key);
+            vertices = std::move(o.vertices);
+            return *this;
+        }
     };
     struct PrefixClearRecord {
         DWORD flags;

@@ -89,7 +89,19 @@ bool GLBackend::MakePrefixDraw(const DrawCall& call, const DrawState& ds, Prefix
     k.count = call.count;
     k.texSet = call.texSet;
     k.stride = call.stride;
-    memcpy(&k.layout, call.layout, sizeof k.layout);
+    // Member by member: a layout's padding bytes hold whatever was on the
+    // stack where it was parsed, and would make equal draws compare unequal.
+    static_assert(sizeof(VertexLayout) == 92, "a member added to VertexLayout is copied here too");
+    const VertexLayout& l = *call.layout;
+    k.layout.rhw = l.rhw;
+    k.layout.posOffset = l.posOffset;
+    k.layout.normalOffset = l.normalOffset;
+    k.layout.diffuseOffset = l.diffuseOffset;
+    k.layout.specularOffset = l.specularOffset;
+    k.layout.texCount = l.texCount;
+    memcpy(k.layout.texOffset, l.texOffset, sizeof k.layout.texOffset);
+    memcpy(k.layout.texSize, l.texSize, sizeof k.layout.texSize);
+    k.layout.size = l.size;
     k.config = ds.config;
     k.fvf = s.fvf;
     k.viewport = s.viewport;

@@ -7,12 +7,7 @@
 // - SDL windows whose handle was destroyed while an OpenGL context was still
 //   current on them: they are hidden at once and freed as soon as no context
 //   is current on them any more, so a renderer released after its window
-//   never touches freed memory;
-// - whether the GL library is held: from the first OpenGL window on, one
-//   reference of our own keeps it (and the driver it loaded) for the life of
-//   the process, as a Windows program keeps its graphics DLLs. SDL would
-//   otherwise unload it with the last window, and Mesa's driver strands the
-//   blocks its globals pointed to when it goes.
+//   never touches freed memory.
 // Handle values count up and are never reused.
 #include "common/winapi_internal.h"
 #include "win32/win32_internal.h"
@@ -45,7 +40,6 @@ ATOM g_nextAtom = 0xC000;  // the range Windows uses for registered classes
 std::map<uintptr_t, std::unique_ptr<WindowRecord>> g_windows;
 uintptr_t g_nextWindowHandle = 0x00010010;
 std::vector<SDL_Window*> g_destroyedSdlWindows;
-bool g_glLibraryHeld = false;
 
 const DWORD kErrorResourceTypeNotFound = 1813;
 
@@ -257,7 +251,6 @@ HWND WINAPI CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindow
 
     winapi::SetGlAttributes();
     SDL_Window* sdl = SDL_CreateWindow(title, x, y, clientW, clientH, flags | SDL_WINDOW_OPENGL);
-    if (sdl && !winapi::g_glLibraryHeld) winapi::g_glLibraryHeld = SDL_GL_LoadLibrary(nullptr) == 0;
     if (!sdl) {
         // Without OpenGL the window still opens; the renderer reports its own failure.
         fprintf(stderr, "%s: window without OpenGL support (%s)\n", winapi::ProgramName(), SDL_GetError());

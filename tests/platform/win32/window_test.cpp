@@ -169,18 +169,6 @@ TEST_F(WindowTest, WindowTakesTheRenderersOpenGlContext) {
     EXPECT_GE(stencil, 8);
 }
 
-// SDL unloads the GL library with its last window, and Mesa's driver with it;
-// ours is held until the process ends.
-TEST_F(WindowTest, TheGlLibraryOutlivesTheLastWindow) {
-    HWND h = Make();
-    ASSERT_NE(h, nullptr);
-    ASSERT_TRUE(SDL_GetWindowFlags(winapi::SdlWindowFromHwnd(h)) & SDL_WINDOW_OPENGL);
-    EXPECT_TRUE(DestroyWindow(h));
-    made_.clear();
-    WinapiTest_DrainMessages();
-    EXPECT_NE(SDL_GL_GetProcAddress("glGetString"), nullptr) << SDL_GetError();
-}
-
 TEST_F(WindowTest, PositionIsWhereTheFrameStarts) {
     RECT frame = {0, 0, 0, 0};
     AdjustWindowRect(&frame, kGameStyle, FALSE);

@@ -73,15 +73,26 @@ bool EnsureVideo() {
     // Ctrl-C and SIGTERM end the program as for any other Linux program,
     // instead of turning into a close request nobody may be there to confirm.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        fprintf(stderr, "%s: cannot open a window: no display (%s)\n", ProgramName(), SDL_GetError());
-        g_videoState = VideoState::Failed;
-        return false;
-    }
     // SDL quietly falls back to a driver that draws nowhere when there is no
     // display. That is wanted only when asked for by name (tests do so).
-    const char* driver = SDL_GetCurrentVideoDriver();
     const char* requested = getenv("SDL_VIDEODRIVER");
+    const bool displayNamed = getenv("DISPLAY") || getenv("WAYLAND_DISPLAY");
+    const char* driver = nullptr;
+    // A display that is named but refuses the connection is tried again a few
+    // times, 0.7 s in all: an X server may close a connection it has just
+    // accepted while another client connects (Xvfb does, now and then).
+    for (int attempt = 0;; ++attempt) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            fprintf(stderr, "%s: cannot open a window: no display (%s)\n", ProgramName(), SDL_GetError());
+            g_videoState = VideoState::Failed;
+            return false;
+        }
+        driver = SDL_GetCurrentVideoDriver();
+        if (!DriverIsHeadless(driver) || (requested && DriverIsHeadless(requested)) || !displayNamed || attempt == 7)
+            break;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_Delay(25 * (attempt + 1));
+    }
     if (DriverIsHeadless(driver) && !(requested && DriverIsHeadless(requested))) {
         fprintf(stderr,
                 "%s: cannot open a window: no display (only the '%s' video driver is available; "

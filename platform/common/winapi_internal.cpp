@@ -77,7 +77,9 @@ bool EnsureVideo() {
     // display. That is wanted only when asked for by name (tests do so).
     const char* requested = getenv("SDL_VIDEODRIVER");
     const bool displayNamed = getenv("DISPLAY") || getenv("WAYLAND_DISPLAY");
+    const bool headlessRequested = requested && DriverIsHeadless(requested);
     const char* driver = nullptr;
+    bool unwantedFallback = false;
     // A display that is named but refuses the connection is tried again a few
     // times, 0.7 s in all: an X server may close a connection it has just
     // accepted while another client connects (Xvfb does, now and then).
@@ -88,12 +90,12 @@ bool EnsureVideo() {
             return false;
         }
         driver = SDL_GetCurrentVideoDriver();
-        if (!DriverIsHeadless(driver) || (requested && DriverIsHeadless(requested)) || !displayNamed || attempt == 7)
-            break;
+        unwantedFallback = DriverIsHeadless(driver) && !headlessRequested;
+        if (!unwantedFallback || !displayNamed || attempt == 7) break;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         SDL_Delay(25 * (attempt + 1));
     }
-    if (DriverIsHeadless(driver) && !(requested && DriverIsHeadless(requested))) {
+    if (unwantedFallback) {
         fprintf(stderr,
                 "%s: cannot open a window: no display (only the '%s' video driver is available; "
                 "set DISPLAY or WAYLAND_DISPLAY)\n",

@@ -1,0 +1,60 @@
+// Makes one kind of heap fault, named by the argument, for the tests of
+// scripts/quarantine-malloc.c: the allocator, preloaded, must report it.
+// "clean" makes none, from two threads, through every allocation call.
+// The pointer and what it points at are volatile, so that the compiler keeps each
+// fault as written.
+#define _GNU_SOURCE
+#include <malloc.h>
+#include <pthread.h>
+#include <stdlib.h>
+#include <string.h>
+
+static void* Churn(void* arg) {
+    (void)arg;
+    for (int i = 0; i < 20000; ++i) {
+        char* p = malloc((size_t)(i % 9000) + 1);
+        p[0] = 1;
+        p = realloc(p, (size_t)(i % 300) + 1);
+        char* q = calloc(4, 8);
+        void* a = NULL;
+        if (posix_memalign(&a, 64, 100) != 0 || ((unsigned long)a & 63)) abort();
+        void* b = aligned_alloc(256, 512);
+        if ((unsigned long)b & 255 || malloc_usable_size(q) < 32 || q[31] != 0) abort();
+        memset(b, 2, 512);
+        free(p);
+        free(q);
+        free(a);
+        free(b);
+    }
+    return NULL;
+}
+
+int main(int argc, char** argv) {
+    const char* what = argc > 1 ? argv[1] : "";
+    volatile char* volatile p;
+    if (strcmp(what, "write_after_free") == 0) {
+        p = malloc(40);
+        free((void*)p);
+        p[8] = 1;
+    } else if (strcmp(what, "large_write_after_free") == 0) {
+        p = malloc(50000);
+        free((void*)p);
+        p[4000] = 7;
+    } else if (strcmp(what, "overflow") == 0) {
+        p = malloc(10);
+        p[10] = 3;
+        free((void*)p);
+    } else if (strcmp(what, "double_free") == 0) {
+        p = malloc(64);
+        free((void*)p);
+        free((void*)p);
+    } else if (strcmp(what, "clean") == 0) {
+        pthread_t t;
+        pthread_create(&t, NULL, Churn, NULL);
+        Churn(NULL);
+        pthread_join(t, NULL);
+    } else {
+        return 2;
+    }
+    return 0;
+}

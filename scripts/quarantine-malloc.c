@@ -6,16 +6,23 @@
 //
 // State, for the life of the process: every block carries a header (its size,
 // the threads and the first frames of the stacks that made and freed it) and
-// 16 canary bytes after its end. A freed block has its first 4 KB filled with
-// a pattern (pages past those are handed back to the system) and is held in
-// one of two rings, blocks up to 4 KB and larger ones, until the ring is over
-// its count or size; only then is it really freed. The pattern is checked when
-// a block leaves its ring, and for every block still held at exit or on
-// SIGUSR1; the canary is checked when the block is freed. Each fault is
-// printed to stderr as "=== qmalloc: WRITE AFTER FREE" (or OVERFLOW PAST END,
-// DOUBLE FREE, or a free of a pointer it never gave out), with the bytes
-// found and both stacks. The game runs at nearly its normal speed; resident
-// size grows to about 6 GB.
+// 16 canary bytes after its end. A freed block is filled with a pattern,
+// except for the whole pages inside a block over 4 KB: those are handed back
+// to the system and made inaccessible, so that a write (or read) there stops
+// the program at once. It is held in one of two rings, blocks up to 4 KB and
+// larger ones, until the ring is over its count or size; only then is it
+// really freed. The pattern is checked when a block leaves its ring, and for
+// every block still held at exit or on SIGUSR1; the canary is checked when
+// the block is freed. Each fault is printed to stderr as "=== qmalloc: WRITE
+// AFTER FREE" (or READ AFTER FREE, OVERFLOW PAST END, DOUBLE FREE, or a free
+// of a pointer it never gave out), with the bytes found and both stacks; a
+// touch of a guarded page also prints the stack that made it, and ends the
+// program (exit status 98). Each guard splits a mapping, and the kernel's
+// count of them is limited (vm.max_map_count): at most half of what is left
+// of it at start-up, less 10 000, is spent on guards, so that the program's
+// own mappings still find room. A large block freed past that (or refused a
+// guard) keeps only its first 4 KB checked by the pattern. The game runs at
+// nearly its normal speed; resident size grows to about 6 GB.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <execinfo.h>
@@ -27,6 +34,7 @@
 #include <string.h>
 #include <unistd.h>
 #include <sys/mman.h>
+#include <ucontext.h>
 #include <link.h>
 
 // libgcc's unwinder frees and allocates under its own lock: a stack taken
@@ -50,11 +58,12 @@ typedef struct {
     size_t size;
     uint64_t magic;
     uint32_t tid, ftid;
+    uintptr_t guardLo, guardHi;  // the pages made inaccessible while it is held
     void* alloc[DEPTH];
     void* freed[DEPTH];
 } Header;
 
-#define HDR 160  // sizeof(Header) rounded up to keep blocks 16-byte aligned
+#define HDR 176  // sizeof(Header) rounded up to keep blocks 16-byte aligned
 _Static_assert(sizeof(Header) <= HDR, "the header must fit in front of the block");
 
 static __thread int t_inside;  // taking a stack (which may allocate)
@@ -66,17 +75,21 @@ typedef struct {
 static Ring g_small = {0, 8000000, 0, 0, 0, (size_t)3 << 30};  // blocks up to 4 KB
 static Ring g_large = {0, 4000000, 0, 0, 0, (size_t)5 << 30};  // counted by what stays resident
 static int g_reports;
+static long g_guards;  // guards still to be had (see the top)
 
 static void Report(Header* h, size_t off, const char* what) {
     char buf[256];
     int n = snprintf(buf, sizeof buf, "\n=== qmalloc: %s in block %p size %zu at offset %zu (tid alloc %u free %u)\n", what,
                      (char*)h + HDR, h->size, off, h->tid, h->ftid);
     write(2, buf, n);
-    const unsigned char* p = (unsigned char*)h + HDR + (off & ~(size_t)15);
-    n = snprintf(buf, sizeof buf, "bytes:");
-    for (int i = 0; i < 32; ++i) n += snprintf(buf + n, sizeof buf - n, " %02x", p[i]);
-    buf[n++] = '\n';
-    write(2, buf, n);
+    const uintptr_t at = (uintptr_t)h + HDR + (off & ~(size_t)15);
+    if (at + 32 <= h->guardLo || at >= h->guardHi) {
+        const unsigned char* p = (const unsigned char*)at;
+        n = snprintf(buf, sizeof buf, "bytes:");
+        for (int i = 0; i < 32; ++i) n += snprintf(buf + n, sizeof buf - n, " %02x", p[i]);
+        buf[n++] = '\n';
+        write(2, buf, n);
+    }
     write(2, "alloc stack:\n", 13);
     backtrace_symbols_fd(h->alloc, DEPTH, 2);
     write(2, "free stack:\n", 12);
@@ -86,14 +99,28 @@ static void Report(Header* h, size_t off, const char* what) {
 
 static size_t Held(const Header* h) { return (h->size <= CHECK_MAX ? h->size : CHECK_MAX + 8192) + HDR; }
 
+// The bytes of a freed block that carry the pattern: all of a small block,
+// the edges around the guarded pages of a large one, or its first 4 KB when
+// it could not be guarded.
+static int Patterned(const Header* h, size_t i) {
+    const uintptr_t a = (uintptr_t)h + HDR + i;
+    if (h->guardHi) return a < h->guardLo || a >= h->guardHi;
+    return i < CHECK_MAX;
+}
+
 static void Verify(Header* h) {
     const unsigned char* p = (unsigned char*)h + HDR;
-    size_t n = h->size < CHECK_MAX ? h->size : CHECK_MAX;
-    for (size_t i = 0; i < n; ++i)
+    for (size_t i = 0; i < h->size; ++i) {
+        if (!Patterned(h, i)) {
+            if (!h->guardHi) break;
+            i = h->guardHi - (uintptr_t)p - 1;
+            continue;
+        }
         if (p[i] != FILL) {
             Report(h, i, "WRITE AFTER FREE");
             break;
         }
+    }
 }
 
 static void CheckTail(Header* h) {
@@ -129,6 +156,7 @@ static void* Make(size_t align, size_t size) {
     h->base = base;
     h->size = size;
     h->magic = MAGIC;
+    h->guardLo = h->guardHi = 0;
     h->tid = (uint32_t)gettid();
     Stack(h->alloc);
     memset((char*)h + HDR + size, 0xA5, TAIL);
@@ -194,11 +222,22 @@ void free(void* p) {
     h->magic = FREED;
     h->ftid = (uint32_t)gettid();
     Stack(h->freed);
-    memset(p, FILL, h->size < CHECK_MAX ? h->size : CHECK_MAX);
-    // Only the first CHECK_MAX bytes are verified: hand the pages past them back.
-    uintptr_t from = ((uintptr_t)p + CHECK_MAX + 4095) & ~(uintptr_t)4095;
-    uintptr_t to = ((uintptr_t)p + h->size) & ~(uintptr_t)4095;
-    if (to > from) madvise((void*)from, to - from, MADV_DONTNEED);
+    const uintptr_t lo = ((uintptr_t)p + 4095) & ~(uintptr_t)4095, hi = ((uintptr_t)p + h->size) & ~(uintptr_t)4095;
+    if (h->size > CHECK_MAX && hi > lo) {
+        madvise((void*)lo, hi - lo, MADV_DONTNEED);
+        if (__atomic_sub_fetch(&g_guards, 1, __ATOMIC_RELAXED) >= 0 && mprotect((void*)lo, hi - lo, PROT_NONE) == 0) {
+            h->guardLo = lo;
+            h->guardHi = hi;
+            memset(p, FILL, lo - (uintptr_t)p);
+            memset((void*)hi, FILL, (uintptr_t)p + h->size - hi);
+        } else {
+            // No guard: the first CHECK_MAX bytes keep the pattern, the pages past them go back.
+            __atomic_add_fetch(&g_guards, 1, __ATOMIC_RELAXED);
+            memset(p, FILL, CHECK_MAX);
+        }
+    } else {
+        memset(p, FILL, h->size);
+    }
     Ring* r = h->size <= CHECK_MAX ? &g_small : &g_large;
     pthread_mutex_lock(&g_lock);
     if (!r->ring) r->ring = (Header**)__libc_malloc(sizeof(Header*) * r->cap);
@@ -216,8 +255,14 @@ void free(void* p) {
     r->bytes += Held(h);
     pthread_mutex_unlock(&g_lock);
     for (int i = 0; i < ne; ++i) {
-        Verify(evict[i]);
-        __libc_free(evict[i]->base);
+        Header* e = evict[i];
+        Verify(e);
+        // A block whose pages cannot be given back to the heap is left unused.
+        if (e->guardHi) {
+            if (mprotect((void*)e->guardLo, e->guardHi - e->guardLo, PROT_READ | PROT_WRITE) != 0) continue;
+            __atomic_add_fetch(&g_guards, 1, __ATOMIC_RELAXED);
+        }
+        __libc_free(e->base);
     }
 }
 
@@ -255,12 +300,18 @@ static void VerifyAll(void) {
     Ring* rings[2] = {&g_small, &g_large};
     char buf[160];
     int n = 0;
+    size_t guarded = 0;
     for (int k = 0; k < 2; ++k) {
         Ring* r = rings[k];
-        for (size_t i = 0; i < r->count; ++i) Verify(r->ring[(r->head + r->cap - 1 - i) % r->cap]);
+        for (size_t i = 0; i < r->count; ++i) {
+            Header* h = r->ring[(r->head + r->cap - 1 - i) % r->cap];
+            Verify(h);
+            guarded += h->guardHi != 0;
+        }
         n += snprintf(buf + n, sizeof buf - n, "%s%zu blocks (%zu MB)", k ? " + " : "qmalloc: verified ", r->count,
                       r->bytes >> 20);
     }
+    n += snprintf(buf + n, sizeof buf - n, ", %zu of them guarded", guarded);
     buf[n++] = '\n';
     write(2, buf, n);
     pthread_mutex_unlock(&g_lock);
@@ -274,6 +325,30 @@ static void OnUsr1(int s) {
     }
     pthread_mutex_unlock(&g_lock);
     VerifyAll();
+}
+
+// A touch of a guarded page: names the block and the stack that touched it.
+static void OnSegv(int s, siginfo_t* si, void* ctx) {
+    const uintptr_t a = (uintptr_t)si->si_addr;
+    const int locked = pthread_mutex_trylock(&g_lock) == 0;  // held by a thread stopped mid-free: read anyway
+    Header* hit = NULL;
+    for (size_t i = 0; g_large.ring && i < g_large.count && !hit; ++i) {
+        Header* h = g_large.ring[(g_large.head + g_large.cap - 1 - i) % g_large.cap];
+        if (a >= h->guardLo && a < h->guardHi) hit = h;
+    }
+    if (locked) pthread_mutex_unlock(&g_lock);
+    if (!hit) {
+        signal(s, SIG_DFL);  // not ours: the fault takes its usual course
+        return;
+    }
+    const int isWrite = (((ucontext_t*)ctx)->uc_mcontext.gregs[REG_ERR] & 2) != 0;
+    Report(hit, a - ((uintptr_t)hit + HDR), isWrite ? "WRITE AFTER FREE" : "READ AFTER FREE");
+    char buf[64];
+    int n = snprintf(buf, sizeof buf, "touched by tid %u at:\n", (unsigned)gettid());
+    write(2, buf, n);
+    void* st[24];
+    backtrace_symbols_fd(st, backtrace(st, 24), 2);
+    _exit(98);
 }
 
 static int FindGcc(struct dl_phdr_info* info, size_t size, void* data) {
@@ -296,6 +371,22 @@ __attribute__((constructor)) static void Init(void) {
     dl_iterate_phdr(FindGcc, NULL);
     const char* m = getenv("QMALLOC_MB");
     if (m) g_small.maxBytes = (size_t)atol(m) << 20;
+    FILE* f = fopen("/proc/sys/vm/max_map_count", "r");
+    long maps = 0, in_use = 0;
+    if (f) {
+        if (fscanf(f, "%ld", &maps) != 1) maps = 0;
+        fclose(f);
+    }
+    if ((f = fopen("/proc/self/maps", "r")) != NULL) {
+        for (int c; (c = fgetc(f)) != EOF;) in_use += c == '\n';
+        fclose(f);
+    }
+    g_guards = (maps - in_use) / 2 - 10000;
     signal(SIGUSR1, OnUsr1);
+    struct sigaction sa;
+    memset(&sa, 0, sizeof sa);
+    sa.sa_sigaction = OnSegv;
+    sa.sa_flags = SA_SIGINFO;
+    sigaction(SIGSEGV, &sa, NULL);
     atexit(VerifyAll);
 }

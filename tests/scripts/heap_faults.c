@@ -40,6 +40,14 @@ int main(int argc, char** argv) {
         p = malloc(50000);
         free((void*)p);
         p[4000] = 7;
+    } else if (strcmp(what, "deep_write_after_free") == 0) {
+        p = malloc(50000);
+        free((void*)p);
+        p[40000] = 7;
+    } else if (strcmp(what, "deep_read_after_free") == 0) {
+        p = malloc(50000);
+        free((void*)p);
+        return p[40000];
     } else if (strcmp(what, "overflow") == 0) {
         p = malloc(10);
         p[10] = 3;

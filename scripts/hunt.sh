@@ -25,7 +25,9 @@ quarantine)
 glibc) allocator=(LD_PRELOAD=libc_malloc_debug.so.0 GLIBC_TUNABLES=glibc.malloc.check=3) ;;
 *) echo "HUNT_ALLOCATOR must be quarantine or glibc" >&2; exit 2 ;;
 esac
-display=:$((90 + RANDOM % 100))
+number=$((90 + RANDOM % 100))
+while [ -e /tmp/.X$number-lock ]; do number=$((number + 1)); done
+display=:$number
 Xvfb "$display" -screen 0 1920x1080x24 >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null' EXIT

@@ -294,9 +294,8 @@ size_t malloc_usable_size(void* p) {
     return h ? h->size : 0;
 }
 
-// Checks everything still held, at exit and on SIGUSR1.
-static void VerifyAll(void) {
-    pthread_mutex_lock(&g_lock);
+// Checks everything still held, at exit and on SIGUSR1; the caller holds the lock.
+static void VerifyHeld(void) {
     Ring* rings[2] = {&g_small, &g_large};
     char buf[160];
     int n = 0;
@@ -314,17 +313,23 @@ static void VerifyAll(void) {
     n += snprintf(buf + n, sizeof buf - n, ", %zu of them guarded", guarded);
     buf[n++] = '\n';
     write(2, buf, n);
+}
+
+static void VerifyAll(void) {
+    pthread_mutex_lock(&g_lock);
+    VerifyHeld();
     pthread_mutex_unlock(&g_lock);
 }
 
+// The signal may come while this thread is inside free, holding the lock.
 static void OnUsr1(int s) {
     (void)s;
     if (pthread_mutex_trylock(&g_lock) != 0) {
         write(2, "qmalloc: busy, not verified\n", 28);
         return;
     }
+    VerifyHeld();
     pthread_mutex_unlock(&g_lock);
-    VerifyAll();
 }
 
 // A touch of a guarded page: names the block and the stack that touched it.

@@ -97,7 +97,12 @@ static void Report(Header* h, size_t off, const char* what) {
     if (++g_reports > 20) _exit(99);
 }
 
-static size_t Held(const Header* h) { return (h->size <= CHECK_MAX ? h->size : CHECK_MAX + 8192) + HDR; }
+// What a held block keeps resident: a guarded one only the edges around its
+// guarded pages, an unguarded large one at most its first 4 KB and two partial pages.
+static size_t Held(const Header* h) {
+    if (h->guardHi) return h->size - (h->guardHi - h->guardLo) + HDR;
+    return (h->size <= CHECK_MAX ? h->size : CHECK_MAX + 8192) + HDR;
+}
 
 // The bytes of a freed block that carry the pattern: all of a small block,
 // the edges around the guarded pages of a large one, or its first 4 KB when

@@ -59,6 +59,7 @@ typedef struct {
     uint64_t magic;
     uint32_t tid, ftid;
     uintptr_t guardLo, guardHi;  // the pages made inaccessible while it is held
+    size_t patterned;            // unguarded: the bytes from the start that carry the pattern
     void* alloc[DEPTH];
     void* freed[DEPTH];
 } Header;
@@ -104,13 +105,12 @@ static size_t Held(const Header* h) {
     return (h->size <= CHECK_MAX ? h->size : CHECK_MAX + 8192) + HDR;
 }
 
-// The bytes of a freed block that carry the pattern: all of a small block,
-// the edges around the guarded pages of a large one, or its first 4 KB when
-// it could not be guarded.
+// The bytes of a freed block that carry the pattern: the edges around the
+// guarded pages of a large block, else those it was given at free.
 static int Patterned(const Header* h, size_t i) {
     const uintptr_t a = (uintptr_t)h + HDR + i;
     if (h->guardHi) return a < h->guardLo || a >= h->guardHi;
-    return i < CHECK_MAX;
+    return i < h->patterned;
 }
 
 static void Verify(Header* h) {
@@ -238,9 +238,11 @@ void free(void* p) {
         } else {
             // No guard: the first CHECK_MAX bytes keep the pattern, the pages past them go back.
             __atomic_add_fetch(&g_guards, 1, __ATOMIC_RELAXED);
+            h->patterned = CHECK_MAX;
             memset(p, FILL, CHECK_MAX);
         }
     } else {
+        h->patterned = h->size;
         memset(p, FILL, h->size);
     }
     Ring* r = h->size <= CHECK_MAX ? &g_small : &g_large;

@@ -40,6 +40,12 @@ int main(int argc, char** argv) {
         p = malloc(50000);
         free((void*)p);
         p[4000] = 7;
+    } else if (strcmp(what, "pageless_write_after_free") == 0) {
+        // A block over 4 KB that holds no whole page, so none of it is guarded.
+        do p = malloc(6000);
+        while (((unsigned long)p & 4095) == 0 || ((unsigned long)p & 4095) >= 8192 - 6000);
+        free((void*)p);
+        p[5000] = 7;
     } else if (strcmp(what, "deep_write_after_free") == 0) {
         p = malloc(50000);
         free((void*)p);

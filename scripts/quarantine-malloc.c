@@ -234,25 +234,32 @@ void free(void* p) {
     CheckTail(h);
     h->magic = FREED;
     h->ftid = (uint32_t)gettid();
-    Stack(h->freed);
+    // The block is patterned (and its pages made inaccessible) before
+    // anything slow: taking the stack costs microseconds, and a store by
+    // another thread racing this free, landing in those microseconds, would
+    // be overwritten by a later fill and never seen. The pages are made
+    // inaccessible before they are given back, for the same reason.
     const uintptr_t lo = ((uintptr_t)p + 4095) & ~(uintptr_t)4095, hi = ((uintptr_t)p + h->size) & ~(uintptr_t)4095;
     if (h->size > CHECK_MAX && hi > lo) {
-        madvise((void*)lo, hi - lo, MADV_DONTNEED);
         if (__atomic_sub_fetch(&g_guards, 1, __ATOMIC_RELAXED) >= 0 && mprotect((void*)lo, hi - lo, PROT_NONE) == 0) {
             h->guardLo = lo;
             h->guardHi = hi;
             memset(p, FILL, lo - (uintptr_t)p);
             memset((void*)hi, FILL, (uintptr_t)p + h->size - hi);
+            madvise((void*)lo, hi - lo, MADV_DONTNEED);
         } else {
             // No guard: the first CHECK_MAX bytes keep the pattern, the pages past them go back.
             __atomic_add_fetch(&g_guards, 1, __ATOMIC_RELAXED);
             h->patterned = CHECK_MAX;
             memset(p, FILL, CHECK_MAX);
+            const uintptr_t past = ((uintptr_t)p + CHECK_MAX + 4095) & ~(uintptr_t)4095;
+            if (hi > past) madvise((void*)past, hi - past, MADV_DONTNEED);
         }
     } else {
         h->patterned = h->size;
         memset(p, FILL, h->size);
     }
+    Stack(h->freed);
     Ring* r = h->size <= CHECK_MAX ? &g_small : &g_large;
     pthread_mutex_lock(&g_lock);
     if (!r->ring) r->ring = (Header**)__libc_malloc(sizeof(Header*) * r->cap);

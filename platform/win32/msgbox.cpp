@@ -81,7 +81,10 @@ TTF_Font* OpenMatch(const char* pattern, bool anyFont, bool* japanese) {
 TTF_Font* BoxFontOrNull() {
     if (g_font.tried) return g_font.font;
     g_font.tried = true;
-    if (!TTF_WasInit() && TTF_Init() != 0) {
+    // A reference of its own (SDL_ttf counts them), kept with the font: under
+    // another user's reference, that user's last TTF_Quit would take the
+    // library down and this font's face with it.
+    if (TTF_Init() != 0) {
         fprintf(stderr, "%s: message box: cannot start SDL_ttf (%s)\n", ProgramName(), TTF_GetError());
         return nullptr;
     }

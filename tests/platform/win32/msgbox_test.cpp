@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_ttf.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -156,6 +157,19 @@ TEST_F(RealMessageBox, EnterPressesTheDefaultButton) {
             [](const WinapiMessageBoxWindow& b) { testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_KP_ENTER); });
     EXPECT_EQ(r, IDOK);
     EXPECT_EQ(shown_.box.focusedButton, IDOK);
+}
+
+// The game's debug font holds SDL_ttf while the first box opens, and lets it
+// go at the end: the box's font must keep the library up.
+TEST_F(RealMessageBox, ItsFontOutlivesAnotherUserOfTheFontLibrary) {
+    ASSERT_EQ(TTF_Init(), 0);
+    auto enter = [](const WinapiMessageBoxWindow& b) {
+        testsupport::PushSdlKey(b.windowId, true, SDL_SCANCODE_RETURN);
+    };
+    EXPECT_EQ(Run("first", "font", MB_OK, enter), IDOK);
+    TTF_Quit();
+    EXPECT_GT(TTF_WasInit(), 0) << "the box's font was left in a library that has quit";
+    EXPECT_EQ(Run("second", "font", MB_OK, enter), IDOK);
 }
 
 TEST_F(RealMessageBox, ArrowsAndTabMoveTheFocus) {

@@ -451,8 +451,13 @@ AxisTaps UpsampleTaps(UINT s, UINT d) {
 // (the avx2 clone) and give the same bytes either way. ResampleRows makes
 // target rows [y0, y1) into `dst` (already dw x dh); each row depends on the
 // source alone, so parts can be made on separate threads.
-__attribute__((target_clones("avx2", "default"))) void
-ResampleRows(const Pixels& src, UINT sw, const AxisTaps& xs, const AxisTaps& ys, Rgba* dst, UINT dw, UINT y0, UINT y1) {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define RESAMPLE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define RESAMPLE_CLONES
+#endif
+RESAMPLE_CLONES void ResampleRows(const Pixels& src, UINT sw, const AxisTaps& xs, const AxisTaps& ys, Rgba* dst,
+                                  UINT dw, UINT y0, UINT y1) {
     // One filtered row: the alpha-weighted r, g, b and the alpha, and the
     // plain r, g, b once a texel needs them.
     struct Row {

@@ -336,6 +336,18 @@ void HalveBox(const Pixels& src, UINT sw, UINT sh, Pixels* dst, UINT dw, UINT dh
                     memcpy(out, &texel, 4);
                     continue;
                 }
+                // Not opaque: BoxMean over the same sums, taken from the
+                // four texels at hand (the lanes above hold r, g, b and a).
+                const uint32_t a = ga >> 16;
+                uint32_t pr = 0, pg = 0, pb = 0;
+                for (int k = 0; k < 4; ++k) {
+                    const uint32_t ta = t[k] >> 24;
+                    pr += (t[k] & 0xFFu) * ta;
+                    pg += (t[k] >> 8 & 0xFFu) * ta;
+                    pb += (t[k] >> 16 & 0xFFu) * ta;
+                }
+                *out = BoxMean<uint32_t>(rb & 0xFFFFu, ga & 0xFFFFu, rb >> 16, a, pr, pg, pb, 4);
+                continue;
             }
             const Rgba* block[4] = {top + x * nx, top + x * nx + 1, bottom + x * nx, bottom + x * nx + 1};
             const Rgba* const* texels = block;

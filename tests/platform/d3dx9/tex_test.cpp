@@ -150,6 +150,16 @@ TEST_F(TextureFiles, PngIsRoundedUpToPowersOfTwoAndGetsBoxFilteredMipLevels) {
     EXPECT_EQ(t.Texel(0, 2, 0), 0x00787878u);
     EXPECT_EQ(t.Texel(0, 1, 1), 0xAAFFFFFFu);
     EXPECT_EQ(t.Texel(0, 1, 3), 0xFFFFFFFFu);
+    // A 2x2 block of mixed alpha (255, 50, 0, 103; sum 408) to one texel:
+    // alpha (408 + 2) / 4 = 102; colours weighted by alpha, rounded:
+    // r (200*255 + 100*50 + 40*103 + 204) / 408 = 147, g (10*255 + 50*50 +
+    // 90*103 + 204) / 408 = 35, b (90*50 + 89*103 + 204) / 408 = 33 (13871,
+    // one short of 34). A clear block takes the plain rounded means.
+    t = Load(Png("m.png", 2, 2, {200, 10, 0, 255, 100, 50, 90, 50, 0, 255, 60, 0, 40, 90, 89, 103}));
+    ASSERT_EQ(t.level.size(), 2u);
+    EXPECT_EQ(t.Texel(1, 0, 0), 0x66932321u);
+    t = Load(Png("c.png", 2, 2, {10, 0, 255, 0, 20, 0, 255, 0, 30, 0, 255, 0, 41, 3, 254, 0}));
+    EXPECT_EQ(t.Texel(1, 0, 0), 0x001901FFu);  // (101 + 2) / 4, (3 + 2) / 4, (1019 + 2) / 4
     // Opaque white beside transparent black: the next level is white at half coverage, not grey.
     t = Load(Png("e.png", 2, 1, {255, 255, 255, 255, 0, 0, 0, 0}));
     ASSERT_EQ(t.level.size(), 2u);

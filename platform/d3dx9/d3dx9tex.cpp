@@ -307,13 +307,14 @@ Rgba BoxMean(Sum r, Sum g, Sum b, Sum a, Sum pr, Sum pg, Sum pb, Sum n) {
 }
 
 // Downsample's step from one power-of-two level to the next: the same sums
-// over each 2x2 block (2x1 or 1x2 where a side is already 1), in 32 bits.
+// over each 2x2 block (2x1 or 1x2 where a side is already 1), in 32 bits;
+// a 2x2 block is summed from its four texels loaded at once.
 // A block of opaque texels takes a shortcut with the same result: there
 // every alpha-weighted sum is 255 times the plain one and a = 255 * n, so
 // (255 * r + a / 2) / a is (r + n / 2) / n, and n is 1, 2 or 4.
 void HalveBox(const Pixels& src, UINT sw, UINT sh, Pixels* dst, UINT dw, UINT dh) {
-    const UINT nx = sw / dw, ny = sh / dh;  // texels per block on each axis: 1 or 2
-    const uint32_t n = nx * ny, shift = n == 4 ? 2 : n == 2 ? 1 : 0;
+    const UINT nx = sw / dw, ny = sh / dh;               // texels per block on each axis: 1 or 2
+    const uint32_t n = nx * ny, shift = n == 2 ? 1 : 0;  // shift: log2 n below the 2x2 path
     const Rgba* in = src.data();
     Rgba* out = dst->data();
     for (UINT y = 0; y < dh; ++y) {
@@ -349,10 +350,9 @@ void HalveBox(const Pixels& src, UINT sw, UINT sh, Pixels* dst, UINT dw, UINT dh
                 *out = BoxMean<uint32_t>(rb & 0xFFFFu, ga & 0xFFFFu, rb >> 16, a, pr, pg, pb, 4);
                 continue;
             }
-            const Rgba* block[4] = {top + x * nx, top + x * nx + 1, bottom + x * nx, bottom + x * nx + 1};
-            const Rgba* const* texels = block;
-            const Rgba* column[2] = {block[0], block[2]};
-            if (nx == 1) texels = column;  // a row of single texels: the first texel of each row
+            // A 2x1 or 1x2 block, or a single texel: the first texel and the
+            // one beside it or below it.
+            const Rgba* texels[2] = {top + x * nx, nx == 2 ? top + x * nx + 1 : bottom + x};
             uint32_t r = 0, g = 0, b = 0, a = 0;
             for (uint32_t k = 0; k < n; ++k) {
                 r += texels[k]->r;

@@ -182,6 +182,10 @@ private:
         DWORD tss[kStages][kStageStateCount];
         Texture* textures[kSamplers];
         GLuint texture0;
+        // Draws of meshes only (zero for pretransformed ones): the matrices
+        // and lights their vertex program reads, and the material.
+        Derived derived;
+        D3DMATERIAL9 material;
     };
     // Its key starts zeroed and is copied byte for byte, padding included
     // (a member-wise copy may leave the padding as it was), so that memcmp

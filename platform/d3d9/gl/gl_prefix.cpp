@@ -2,11 +2,13 @@
 // frame's, are not drawn again; their pixels are copied back.
 //
 // Menus draw the same background, logo and pictures at the start of every
-// frame and move a few small things on top. After a clear of the whole back
-// buffer, each pretransformed draw is recorded by content (its vertices in
-// the order it reads them, every render, sampler and stage state, the
-// viewport, the vertex layout, the texture) and compared with the draw at the
-// same place in the previous frame. Once three frames in a row share their
+// frame and move a few small things on top; a 3-D scene whose camera stands
+// still draws the same scenery first. After a clear of the whole back
+// buffer, each draw of a few sprites or of a mesh of modest size is recorded
+// by content (its vertices in the order it reads them, every render, sampler
+// and stage state, the viewport, the vertex layout, the texture, and for a
+// mesh the matrices, lights and material its vertex program reads) and
+// compared with the draw at the same place in the previous frame. Once three frames in a row share their
 // clear and first n draws, the back buffer after those n draws (colour and
 // depth) is copied aside. A later frame whose clear and first n draws match
 // again leaves them undone and copies the buffers back: the same bytes, for
@@ -32,8 +34,11 @@ namespace d3d9 {
 
 namespace {
 
-// Larger draws are not recorded (and end the frame's run of records).
+// Larger draws are not recorded (and end the frame's run of records):
+// pretransformed draws of more vertices than a few sprites, meshes of more
+// than a piece of scenery or a model's part (as read, indices expanded).
 const UINT kMaxPrefixVertices = 64;
+const UINT kMaxPrefixMeshVertices = 2048;
 
 }  // namespace
 
@@ -79,7 +84,8 @@ bool GLBackend::PrefixClear(DWORD count, const D3DRECT* rects, DWORD flags, D3DC
 // one that is recorded.
 bool GLBackend::MakePrefixDraw(const DrawCall& call, const DrawState& ds, PrefixDraw* out) const {
     const State& s = *ds.state;
-    if (!call.layout->rhw || call.count == 0 || call.count > kMaxPrefixVertices) return false;
+    const UINT maxVertices = call.layout->rhw ? kMaxPrefixVertices : kMaxPrefixMeshVertices;
+    if (call.count == 0 || call.count > maxVertices) return false;
     if (ds.config.sampleTexture && (!s.textures[0] || !s.textures[0]->gpu))
         return false;  // its GL copy comes with the draw
     PrefixKey& k = out->key;
@@ -110,11 +116,28 @@ bool GLBackend::MakePrefixDraw(const DrawCall& call, const DrawState& ds, Prefix
     memcpy(k.tss, s.tss, sizeof k.tss);
     memcpy(k.textures, s.textures, sizeof k.textures);
     k.texture0 = s.textures[0] ? s.textures[0]->gpu : 0;
+    if (!call.layout->rhw) {
+        // What the mesh's vertex program reads: the matrices, and when it is
+        // lit the active lights and the material (the rest stays zero).
+        const Derived& d = *ds.derived;
+        memcpy(k.derived.wvp, d.wvp, sizeof k.derived.wvp);
+        memcpy(k.derived.wv, d.wv, sizeof k.derived.wv);
+        memcpy(k.derived.normalMatrix, d.normalMatrix, sizeof k.derived.normalMatrix);
+        if (ds.config.lighting) {
+            const int n = d.activeLights;
+            k.derived.activeLights = n;
+            memcpy(k.derived.lightDir, d.lightDir, sizeof(float) * 3 * n);
+            memcpy(k.derived.lightDiffuse, d.lightDiffuse, sizeof(float) * 4 * n);
+            memcpy(k.derived.lightSpecular, d.lightSpecular, sizeof(float) * 4 * n);
+            memcpy(k.derived.lightAmbient, d.lightAmbient, sizeof(float) * 4 * n);
+            k.material = s.material;
+        }
+    }
     // The vertices in the order the draw reads them: drawn without indices
     // they make the same primitives from the same values.
     out->vertices.resize((size_t)call.count * call.stride);
     uint8_t* dst = out->vertices.data();
-    return ForEachDrawVertex(call, kMaxPrefixVertices, [&](const uint8_t* v) {
+    return ForEachDrawVertex(call, maxVertices, [&](const uint8_t* v) {
         memcpy(dst, v, call.stride);
         dst += call.stride;
         return true;
@@ -209,6 +232,8 @@ void GLBackend::ReplayHeldDraws(int n) {
         memcpy(s.textures, k.textures, sizeof s.textures);
         s.viewport = k.viewport;
         s.fvf = k.fvf;
+        s.material = k.material;
+        memcpy(static_cast<void*>(&m_replayDerived), &k.derived, sizeof m_replayDerived);
         DrawCall call;
         call.type = k.type;
         call.primitives = k.primitives;

@@ -182,8 +182,8 @@ private:
         DWORD tss[kStages][kStageStateCount];
         Texture* textures[kSamplers];
         GLuint texture0;
-        // Draws of meshes only (zero for pretransformed ones): the matrices
-        // and lights their vertex program reads, and the material.
+        // Mesh draws only (zero for pretransformed ones): the matrices their
+        // vertex program reads and, for a lit mesh, the lights and material.
         Derived derived;
         D3DMATERIAL9 material;
     };

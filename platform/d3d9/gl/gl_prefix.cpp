@@ -8,11 +8,11 @@
 // by content (its vertices in the order it reads them, every render, sampler
 // and stage state, the viewport, the vertex layout, the texture, and for a
 // mesh the matrices, lights and material its vertex program reads) and
-// compared with the draw at the same place in the previous frame. Once three frames in a row share their
-// clear and first n draws, the back buffer after those n draws (colour and
-// depth) is copied aside. A later frame whose clear and first n draws match
-// again leaves them undone and copies the buffers back: the same bytes, for
-// one copy instead of n filtered, blended draws.
+// compared with the draw at the same place in the previous frame. Once three
+// frames in a row share their clear and first n draws, the back buffer after
+// those n draws (colour and depth) is copied aside. A later frame whose clear
+// and first n draws match again leaves them undone and copies the buffers
+// back: the same bytes, for one copy instead of n filtered, blended draws.
 //
 // While a frame's first draws are being matched they are held back; anything
 // that needs them done (a draw that differs, a read-back, a present, a

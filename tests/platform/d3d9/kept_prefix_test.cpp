@@ -83,14 +83,20 @@ public:
         m_dev->Present(nullptr, nullptr, nullptr, nullptr);
     }
 
-    std::vector<std::vector<uint32_t>> PlayScript(bool shortcuts) {
+    // Plays `frames` frames of a script, `frame(f, &shots)` drawing frame f.
+    template <typename Frame>
+    std::vector<std::vector<uint32_t>> Play(bool shortcuts, int frames, Frame frame) {
         D3D9Testing_AllowDrawShortcuts(shortcuts);
         MakeTextures();
         std::vector<std::vector<uint32_t>> shots;
-        for (int f = 0; f < kFrames && !HasFatalFailure(); ++f) PlayFrame(f, &shots);
+        for (int f = 0; f < frames && !HasFatalFailure(); ++f) frame(f, &shots);
         FreeTextures();
         D3D9Testing_AllowDrawShortcuts(true);
         return shots;
+    }
+    std::vector<std::vector<uint32_t>> PlayScript(bool shortcuts) {
+        return Play(shortcuts, kFrames,
+                    [this](int f, std::vector<std::vector<uint32_t>>* shots) { PlayFrame(f, shots); });
     }
 
     static const int kFrames = 14;
@@ -209,13 +215,8 @@ public:
     }
 
     std::vector<std::vector<uint32_t>> PlayMeshScript(bool shortcuts) {
-        D3D9Testing_AllowDrawShortcuts(shortcuts);
-        MakeTextures();
-        std::vector<std::vector<uint32_t>> shots;
-        for (int f = 0; f < kMeshFrames && !HasFatalFailure(); ++f) PlayMeshFrame(f, &shots);
-        FreeTextures();
-        D3D9Testing_AllowDrawShortcuts(true);
-        return shots;
+        return Play(shortcuts, kMeshFrames,
+                    [this](int f, std::vector<std::vector<uint32_t>>* shots) { PlayMeshFrame(f, shots); });
     }
 
     static const int kMeshFrames = 19;
